@@ -1,0 +1,402 @@
+#include "mail_client.hpp"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+namespace kv {
+
+namespace {
+
+constexpr char kErrCreateSocket[] = "创建SOCKET网络组件失败!";
+constexpr char kErrSendData[] = "发送数据失败!";
+constexpr char kErrTimeout[] = "接收数据超时!";
+constexpr char kErrNetwork[] = "网络出错!";
+constexpr char kErrNotConnected[] = "未连接到SMTP服务器!";
+constexpr char kErrNoRecipient[] = "未指定发送地址!";
+constexpr char kErrSendHeader[] = "发送邮件头失败!";
+constexpr char kErrSendBody[] = "发送邮件内容失败!";
+constexpr char kErrRecipientFormat[] = "目的邮件地址格式错误!";
+constexpr char kErrSenderFormat[] = "发信人邮件地址格式错误!";
+constexpr char kErrReplyToFormat[] = "回复邮件地址格式错误!";
+
+Text ConnectFailedText(std::string_view host) { return "连接指定SMTP邮件服务器“" + Text(host) + "”失败!"; }
+Text LoginFailedText(std::string_view host) { return "登录指定SMTP邮件服务器“" + Text(host) + "”失败!"; }
+
+std::uint64_t NowMs(const MailConnection& conn) {
+  if (conn.timing.now_ms) return conn.timing.now_ms();
+  using namespace std::chrono;
+  return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+// Writes every byte or fails. A signal that interrupts the call part-way
+// leaves a short count; the rest is written by the next round. A peer that
+// has gone away gives an error, never SIGPIPE.
+bool SendAll(MailConnection& conn, std::string_view data) {
+  if (conn.socket < 0) return false;
+  while (!data.empty()) {
+    const ssize_t n = ::send(conn.socket, data.data(), data.size(), MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return true;
+}
+
+void CloseSocket(MailConnection& conn) {
+  if (conn.socket >= 0) ::close(conn.socket);
+  conn.socket = -1;
+}
+
+void QuitStep(MailConnection& conn) {
+  if (conn.connected) {
+    SendAll(conn, "QUIT\r\n");
+    WaitReply(conn, 221);
+    conn.connected = false;
+  }
+  CloseSocket(conn);
+}
+
+// Ends a connect that failed; the reason recorded for the failure stays.
+void EndFailedConnect(MailConnection& conn) {
+  Text reason = std::move(conn.last_error);
+  QuitStep(conn);
+  conn.last_error = std::move(reason);
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+           return lower(x) == lower(y);
+         });
+}
+
+bool HasToken(std::string_view value, std::string_view token) {
+  std::size_t i = 0;
+  while (i < value.size()) {
+    while (i < value.size() && static_cast<unsigned char>(value[i]) <= 32) ++i;
+    std::size_t j = i;
+    while (j < value.size() && static_cast<unsigned char>(value[j]) > 32) ++j;
+    if (j > i && EqualsNoCase(value.substr(i, j - i), token)) return true;
+    i = j;
+  }
+  return false;
+}
+
+bool ResolveIpv4(std::string_view host, in_addr& out) {
+  const std::string name(host);
+  if (inet_pton(AF_INET, name.c_str(), &out) == 1) return true;
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || !found) return false;
+  out = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
+  freeaddrinfo(found);
+  return true;
+}
+
+bool ConnectSocket(int fd, const sockaddr_in& addr) {
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) return true;
+  if (errno != EINTR) return false;
+  // Interrupted: the connect goes on in the background; wait for its outcome.
+  pollfd p{fd, POLLOUT, 0};
+  while (::poll(&p, 1, -1) < 0)
+    if (errno != EINTR) return false;
+  int error = 0;
+  socklen_t len = sizeof error;
+  return getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0;
+}
+
+Text LocalHostName() {
+  char name[101] = {};
+  if (gethostname(name, 100) != 0) return Text();
+  name[100] = '\0';
+  return name;
+}
+
+enum class Mechanism { kNone, kLogin, kPlain };
+
+// The login offered by the EHLO reply now in the connection's reply lists.
+Mechanism OfferedMechanism(const MailConnection& conn) {
+  const auto& keys = conn.reply_keywords;
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    if (!EqualsNoCase(keys[i], "AUTH")) continue;
+    const std::string_view value = conn.reply_values[i];
+    if (HasToken(value, "LOGIN")) return Mechanism::kLogin;
+    if (HasToken(value, "PLAIN")) return Mechanism::kPlain;
+    return Mechanism::kNone;
+  }
+  for (const auto& k : keys)
+    if (EqualsNoCase(k, "AUTH=LOGIN")) return Mechanism::kLogin;
+  return Mechanism::kNone;
+}
+
+// True when the server took the credentials (final code 235).
+bool LogIn(MailConnection& conn, Mechanism mechanism, std::string_view login, std::string_view password) {
+  if (mechanism == Mechanism::kLogin) {
+    if (!SendAll(conn, "AUTH LOGIN\r\n")) return false;
+    if (WaitReply(conn, 334)) {
+      if (!SendAll(conn, EncodeBase64(login, true))) return false;
+      if (WaitReply(conn, 334)) {
+        if (!SendAll(conn, EncodeBase64(password, true))) return false;
+        WaitReply(conn, 0);
+      }
+    }
+  } else {
+    if (!SendAll(conn, "AUTH PLAIN\r\n")) return false;
+    if (WaitReply(conn, 334)) {
+      Text credentials;
+      credentials += '\0';
+      credentials += login;
+      credentials += '\0';
+      credentials += password;
+      if (!SendAll(conn, EncodeBase64(credentials, true))) return false;
+      WaitReply(conn, 0);
+    }
+  }
+  return conn.last_reply_code == 235;
+}
+
+// Cancels the failed transaction. The result keeps describing the step that
+// failed, not the RSET exchange.
+void Reset(MailConnection& conn) {
+  const int code = conn.last_reply_code;
+  Text error = conn.last_error;
+  if (SendAll(conn, "RSET\r\n")) WaitReply(conn, 0);
+  conn.last_reply_code = code;
+  conn.last_error = std::move(error);
+}
+
+// One command and its reply inside a transaction; false after the reset.
+bool Step(MailConnection& conn, std::string_view command, int expected_code) {
+  if (!SendAll(conn, command)) {
+    conn.last_error = kErrSendData;
+    Reset(conn);
+    return false;
+  }
+  if (!WaitReply(conn, expected_code)) {
+    Reset(conn);
+    return false;
+  }
+  return true;
+}
+
+bool SendBlock(MailConnection& conn, std::string_view block, const char* error) {
+  if (SendAll(conn, block)) return true;
+  conn.last_error = error;
+  Reset(conn);
+  return false;
+}
+
+bool Transfer(MailConnection& conn) {
+  const MailMessage& m = conn.message;
+  if (!conn.connected) {
+    conn.last_error = kErrNotConnected;
+    return false;
+  }
+  if (m.to.empty() && m.cc.empty() && m.bcc.empty()) {
+    conn.last_error = kErrNoRecipient;
+    return false;
+  }
+  if (!SendAll(conn, "MAIL FROM:<" + m.sender.address + ">\r\n")) {
+    conn.last_error = kErrSendData;
+    return false;
+  }
+  if (!WaitReply(conn, 250)) {
+    Reset(conn);
+    return false;
+  }
+  for (const MailAddressList* list : {&m.to, &m.cc, &m.bcc})
+    for (const MailAddress& a : *list)
+      if (!Step(conn, "RCPT TO:<" + a.address + ">\r\n", 250)) return false;
+  if (!Step(conn, "DATA\r\n", 354)) return false;
+  const HeaderTime time = conn.header_time ? conn.header_time() : LocalHeaderTime();
+  if (!SendBlock(conn, BuildHeader(m, time), kErrSendHeader)) return false;
+  if (!SendBlock(conn, EncodeBase64(m.body, true), kErrSendBody)) return false;
+  if (!SendBlock(conn, "\r\n.\r\n", kErrSendData)) return false;
+  if (WaitReply(conn, 250)) return true;
+  Reset(conn);
+  return false;
+}
+
+Text ComposeAndTransfer(MailConnection& conn, std::string_view to, std::string_view cc, std::string_view bcc,
+                        std::string_view sender, std::string_view reply_to) {
+  MailMessage& m = conn.message;
+  auto to_list = ParseAddressList(to);
+  auto cc_list = to_list ? ParseAddressList(cc) : std::nullopt;
+  auto bcc_list = cc_list ? ParseAddressList(bcc) : std::nullopt;
+  if (!bcc_list) return kErrRecipientFormat;
+  m.to = std::move(*to_list);
+  m.cc = std::move(*cc_list);
+  m.bcc = std::move(*bcc_list);
+  auto from = ParseAddress(sender);
+  if (!from) return kErrSenderFormat;
+  if (!from->address.empty()) m.sender = std::move(*from);
+  auto reply = ParseAddress(reply_to);
+  if (!reply) return kErrReplyToFormat;
+  if (!reply->address.empty()) m.reply_to = std::move(*reply);
+  return Transfer(conn) ? Text() : conn.last_error;
+}
+
+}  // namespace
+
+MailConnection::~MailConnection() { QuitStep(*this); }
+
+MailConnection& ProgramMailConnection() {
+  static MailConnection connection;
+  return connection;
+}
+
+bool WaitReply(MailConnection& conn, int expected_code) {
+  conn.last_reply_code = -1;
+  conn.reply_keywords.clear();
+  conn.reply_values.clear();
+  conn.last_error.clear();
+  conn.received.Clear();
+  const std::uint64_t timeout = static_cast<std::uint64_t>(std::max(conn.reply_timeout_ms, 1));
+  const int step = std::max(conn.timing.poll_step_ms, 1);
+  std::uint64_t start = NowMs(conn);
+  std::optional<int> code;
+  char chunk[4096];
+  while (!code) {
+    const std::uint64_t elapsed = NowMs(conn) - start;
+    if (elapsed > timeout) {
+      conn.last_error = kErrTimeout;
+      break;
+    }
+    if (conn.socket < 0) {
+      conn.last_error = kErrNetwork;
+      break;
+    }
+    // Sleep only until the socket has something to read, and never long past
+    // the point where the time-out runs out.
+    const int wait = static_cast<int>(std::min<std::uint64_t>(step, timeout - elapsed + 1));
+    pollfd p{conn.socket, POLLIN, 0};
+    const int ready = ::poll(&p, 1, wait);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0) {
+      conn.last_error = kErrNetwork;
+      break;
+    }
+    if (ready == 0) continue;
+    const ssize_t n = ::recv(conn.socket, chunk, sizeof chunk, 0);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+    if (n < 0) {
+      conn.last_error = kErrNetwork;
+      break;
+    }
+    if (n == 0) {
+      // The server has closed: nothing more will come, so the wait ends now
+      // with what the time-out would have given.
+      conn.last_error = kErrTimeout;
+      break;
+    }
+    conn.received.Append(std::string_view(chunk, static_cast<std::size_t>(n)));
+    start = NowMs(conn);
+    code = conn.received.Code();
+  }
+  if (code) {
+    conn.last_reply_code = *code;
+    SplitReplyLines(conn.received.text(), conn.reply_keywords, conn.reply_values);
+  }
+  if (!conn.reply_keywords.empty()) {
+    conn.last_error = conn.reply_keywords.back();
+    if (!conn.reply_values.back().empty()) conn.last_error += " " + conn.reply_values.back();
+  } else if (!conn.received.text().empty()) {
+    conn.last_error = Text(conn.received.text());
+  }
+  return code && (expected_code == 0 || *code == expected_code);
+}
+
+bool ConnectMailServer(MailConnection& conn, std::string_view host, int port, std::string_view login,
+                       std::string_view password, std::optional<int> reply_timeout_ms) {
+  QuitStep(conn);
+  conn.last_error.clear();
+  if (host.empty()) return false;
+  conn.reply_timeout_ms = reply_timeout_ms ? std::max(*reply_timeout_ms, 1) : kDefaultReplyTimeoutMs;
+
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    conn.last_error = kErrCreateSocket;
+    return false;
+  }
+  // Commands go out as they are written: no send buffering to speak of, and
+  // no waiting for the peer's acknowledgement of the previous small write.
+  const int zero = 0, one = 1;
+  setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &zero, sizeof zero);
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<std::uint16_t>(port));
+  if (!ResolveIpv4(host, addr.sin_addr) || !ConnectSocket(fd, addr)) {
+    ::close(fd);
+    conn.last_error = ConnectFailedText(host);
+    return false;
+  }
+  conn.socket = fd;
+  conn.connected = true;
+  if (!WaitReply(conn, 220)) {
+    EndFailedConnect(conn);
+    return false;
+  }
+  const Text local_name = LocalHostName();
+
+  bool helo_needed = true;
+  if (!login.empty() && !password.empty()) {
+    bool ehlo_refused = false;
+    if (SendAll(conn, "EHLO " + local_name + "\r\n")) {
+      if (WaitReply(conn, 250)) {
+        helo_needed = false;
+        const Mechanism mechanism = OfferedMechanism(conn);
+        if (mechanism == Mechanism::kNone) return true;  // the server asks for no login
+        if (LogIn(conn, mechanism, login, password)) return true;
+      } else {
+        ehlo_refused = true;  // greet with HELO below and send no credentials
+      }
+    }
+    if (!ehlo_refused) {
+      conn.last_error = LoginFailedText(host);
+      EndFailedConnect(conn);
+      return false;
+    }
+  }
+  if (helo_needed) {
+    if (!SendAll(conn, "HELO " + local_name + "\r\n")) {
+      conn.last_error = kErrSendData;
+      EndFailedConnect(conn);
+      return false;
+    }
+    if (!WaitReply(conn, 250)) {
+      EndFailedConnect(conn);
+      return false;
+    }
+  }
+  return true;
+}
+
+Text SendMail(MailConnection& conn, std::string_view subject, std::string_view body, std::string_view to,
+              std::string_view cc, std::string_view bcc, std::string_view sender,
+              std::optional<std::string_view> reply_to) {
+  conn.message = MailMessage{};
+  conn.message.subject = Text(subject);
+  conn.message.body = Text(body);
+  Text result = ComposeAndTransfer(conn, to, cc, bcc, sender, reply_to.value_or(sender));
+  if (!result.empty()) conn.last_error = result;
+  conn.message = MailMessage{};
+  return result;
+}
+
+void DisconnectMailServer(MailConnection& conn) { QuitStep(conn); }
+
+}  // namespace kv

@@ -1,0 +1,84 @@
+// The message side of the mail layer: address texts, the header, base64 and
+// RFC 2047 encoded words. Everything here is a pure function of its inputs
+// (the Date line takes its time as an argument), so nothing in this header
+// touches a socket or the system clock except LocalHeaderTime().
+//
+// All texts are GBK byte strings. A byte of 0x80 or above marks a text as
+// non-ASCII; every charset decision rests on that test.
+#pragma once
+
+#include <ctime>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "text.hpp"
+
+namespace kv {
+
+struct MailAddress {
+  Text name;     // display name, may be empty
+  Text address;  // the address itself, without angle brackets
+
+  bool operator==(const MailAddress&) const = default;
+};
+
+using MailAddressList = std::vector<MailAddress>;
+
+// One message while SendMail runs.
+struct MailMessage {
+  MailAddress sender;
+  Text subject;
+  Text body;
+  MailAddress reply_to;
+  MailAddressList to, cc, bcc;
+};
+
+// Cuts `text` at every "," and ";" (purely textually) and parses each piece
+// with ParseAddress. Pieces whose address comes out empty are skipped, so ""
+// and ";;" give an empty list. Nothing when a piece is malformed.
+std::optional<MailAddressList> ParseAddressList(std::string_view text);
+
+// "addr" or "name <addr>" (anything after the first ">" is dropped). Both
+// parts are trimmed of white space. Nothing when the text has a "<" but no
+// ">" after it, or when its first ">" stands before its first "<".
+std::optional<MailAddress> ParseAddress(std::string_view text);
+
+// The moment a Date line shows: broken-down local time and the local zone's
+// offset from UTC in minutes (east positive: +480 for +0800).
+struct HeaderTime {
+  std::tm local{};
+  int utc_offset_minutes = 0;
+};
+
+// The current local time and zone offset (daylight time included when it is
+// in force), as the system reports them.
+HeaderTime LocalHeaderTime();
+
+// "Mon, 07 Dec 2026 14:30:00 +0800": English day and month names whatever
+// the locale, two-digit day, four-digit year, then the zone.
+Text FormatHeaderDate(const HeaderTime& time);
+
+// The whole header, each line ending in CR LF, closed by an empty line:
+// From, To, Cc (only with CC addresses), Subject, Date, Reply-To (only with a
+// reply-to address), MIME-Version, Content-type with the charset "gb2312" for a
+// body holding any byte of 0x80 or above and "us-ascii" otherwise, and
+// Content-Transfer-Encoding: base64. BCC addresses never appear.
+Text BuildHeader(const MailMessage& message, const HeaderTime& time);
+Text BuildHeader(const MailMessage& message);
+
+// "gb2312" or "us-ascii" by the rule above.
+std::string_view BodyCharset(std::string_view body);
+
+// A header text that is pure ASCII comes back unchanged. Otherwise it becomes
+// "=?gb2312?B?...?=" encoded words of at most 62 base64 characters each; a
+// longer piece is halved (never inside a double-byte character) until every
+// part fits, and every word after the first is preceded by CR LF and a space.
+Text EncodeHeaderWord(std::string_view text);
+
+// Standard base64 with "=" padding. With line breaking, CR LF follows every 76
+// output characters and also ends the output, so an exact multiple of 76 ends
+// in two CR LF pairs and an empty input gives CR LF alone.
+Text EncodeBase64(std::string_view bytes, bool line_breaking);
+
+}  // namespace kv
