@@ -1,0 +1,285 @@
+// The downloader against scripted peers: the request it sends, the chunks and
+// reports, resuming, and each way a download can fail.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "downloader.hpp"
+#include "http_peer.hpp"
+
+namespace kv {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Answer;
+using test::HttpPeer;
+using test::HttpRequest;
+using test::PeerConnection;
+
+struct Report {
+  std::int32_t total, position, elapsed, received;
+};
+
+std::string RandomBytes(std::size_t n, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::string s(n, '\0');
+  for (char& c : s) c = static_cast<char>(gen());
+  return s;
+}
+
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const fs::path& p, const std::string& bytes) {
+  std::ofstream(p, std::ios::binary) << bytes;
+}
+
+// Whether this process holds `p` open.
+bool HeldOpen(const fs::path& p) {
+  for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
+    std::error_code ec;
+    if (fs::read_symlink(e.path(), ec) == p) return true;
+  }
+  return false;
+}
+
+class DownloadTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/kv-download-XXXXXX";
+    dir_ = ::mkdtemp(tmpl);
+    file_ = dir_ / "out.bin";
+    options_.message = [this](const Text& m) { messages_.push_back(m); };
+    options_.limits.connect_timeout = std::chrono::milliseconds(2000);
+    options_.limits.stall_timeout = std::chrono::milliseconds(3000);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  int Run(const std::string& url, std::int32_t start = 0, bool resume = false) {
+    return DownloadFile(url, file_, [this](std::int32_t t, std::int32_t p, std::int32_t e, std::int32_t r) {
+      reports_.push_back({t, p, e, r});
+    }, start, resume, options_);
+  }
+
+  fs::path dir_;
+  fs::path file_;
+  DownloadOptions options_;
+  std::vector<Text> messages_;
+  std::vector<Report> reports_;
+};
+
+TEST_F(DownloadTest, RequestHeadersAndEncodedPath) {
+  HttpPeer peer([](const HttpRequest&, PeerConnection& c) { c.Send(Answer(200, "x")); });
+  file_ = dir_ / "a.rar";
+  // The archive's path as GBK bytes: "/KelvaroOstrin答题器.rar".
+  ASSERT_EQ(Run(peer.Url("/KelvaroOstrin\xb4\xf0\xcc\xe2\xc6\xf7.rar"), 0, true), 0);
+  ASSERT_EQ(peer.Requests().size(), 1u);
+  const HttpRequest r = peer.Requests()[0];
+  EXPECT_EQ(r.method, "GET");
+  EXPECT_EQ(r.target, "/KelvaroOstrin%b4%f0%cc%e2%c6%f7.rar");
+  std::vector<std::string> ours;
+  for (const std::string& line : r.header_lines) {
+    if (line.rfind("Host:", 0) != 0) ours.push_back(line);
+  }
+  const std::vector<std::string> expected = {
+      "Accept: */*", "Accept-Language: zh-cn", "Accept-Encoding: identity",
+      "User-Agent: Mozilla/4.0(compatible; MSIE 6.0; Windows NT 5.0; MyIE2; .NET CLR 1.1.4322)",
+      "Pragma: no-cache", "Range:bytes=0-"};
+  EXPECT_EQ(ours, expected);
+  // Without resume there is no Range line.
+  Run(peer.Url("/x"), 77, false);
+  EXPECT_FALSE(peer.Requests().back().HasHeader("Range"));
+}
+
+TEST_F(DownloadTest, ChunksReportsAndFileClosedBeforeLastReport) {
+  const std::string body = RandomBytes(25000, 1);
+  HttpPeer peer([&](const HttpRequest&, PeerConnection& c) {
+    // Sent in uneven pieces, some smaller than a chunk.
+    const std::string all = Answer(200, body);
+    c.Send(all.substr(0, 300));
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    c.Send(all.substr(300));
+  });
+  bool open_at_last = true;
+  std::int64_t size_at_last = 0;
+  const int rc = DownloadFile(peer.Url("/a"), file_, [&](std::int32_t t, std::int32_t p, std::int32_t e, std::int32_t r) {
+    reports_.push_back({t, p, e, r});
+    if (p == t) {
+      open_at_last = HeldOpen(file_);
+      size_at_last = static_cast<std::int64_t>(fs::file_size(file_));
+    }
+  }, 0, false, options_);
+  EXPECT_EQ(rc, 0);
+  EXPECT_TRUE(messages_.empty());
+  EXPECT_TRUE(ReadFile(file_) == body);
+  ASSERT_GE(reports_.size(), 3u);
+  std::int32_t last = 0;
+  for (const Report& rep : reports_) {
+    EXPECT_EQ(rep.total, 25000);
+    EXPECT_GT(rep.position, last);
+    EXPECT_LE(rep.position - last, 10240);
+    EXPECT_EQ(rep.received, rep.position);
+    EXPECT_GT(rep.elapsed, 0);
+    last = rep.position;
+  }
+  EXPECT_EQ(last, 25000);
+  EXPECT_FALSE(open_at_last);
+  EXPECT_EQ(size_at_last, 25000);
+}
+
+TEST_F(DownloadTest, NoContentLengthReportsTotalZero) {
+  const std::string body = RandomBytes(30000, 2);
+  HttpPeer peer([&](const HttpRequest&, PeerConnection& c) { c.Send(Answer(200, body, {}, false)); });
+  EXPECT_EQ(Run(peer.Url("/a")), 0);
+  EXPECT_TRUE(ReadFile(file_) == body);
+  ASSERT_FALSE(reports_.empty());
+  for (const Report& rep : reports_) EXPECT_EQ(rep.total, 0);
+  EXPECT_EQ(reports_.back().position, 30000);
+}
+
+TEST_F(DownloadTest, ZeroByteResource) {
+  HttpPeer peer([](const HttpRequest&, PeerConnection& c) { c.Send(Answer(200, "")); });
+  WriteFile(file_, "old");
+  EXPECT_EQ(Run(peer.Url("/a")), 0);
+  EXPECT_TRUE(fs::exists(file_));
+  EXPECT_EQ(fs::file_size(file_), 0u);
+  WriteFile(file_, "kept");
+  EXPECT_EQ(Run(peer.Url("/a"), 4, true), 0);
+  EXPECT_EQ(ReadFile(file_), "kept");
+  EXPECT_TRUE(reports_.empty());
+}
+
+TEST_F(DownloadTest, ResumeAppendsTheRange) {
+  const std::string whole = RandomBytes(1000 + 15000, 3);
+  HttpPeer peer([&](const HttpRequest& r, PeerConnection& c) {
+    const std::string range = r.Header("Range");
+    const std::size_t from = std::stoul(range.substr(range.find('=') + 1));
+    c.Send(Answer(206, whole.substr(from), {"Content-Range: bytes " + std::to_string(from) + "-15999/16000"}));
+  });
+  WriteFile(file_, whole.substr(0, 1000));
+  EXPECT_EQ(Run(peer.Url("/a"), 1000, true), 0);
+  EXPECT_NE(peer.Requests()[0].head.find("\r\nRange:bytes=1000-\r\n"), std::string::npos);
+  EXPECT_TRUE(ReadFile(file_) == whole);
+  ASSERT_FALSE(reports_.empty());
+  EXPECT_EQ(reports_[0].total, 15000);
+  EXPECT_EQ(reports_[0].position, 1000 + reports_[0].received);
+  EXPECT_GT(reports_[0].received, 0);
+  EXPECT_EQ(reports_.back().position, 16000);
+  EXPECT_EQ(reports_.back().received, 15000);
+}
+
+TEST_F(DownloadTest, RedirectedArchive) {
+  HttpPeer peer([](const HttpRequest& r, PeerConnection& c) {
+    if (r.target == "/old") c.Send(Answer(301, "moved", {"Location: /mid"}));
+    if (r.target == "/mid") c.Send(Answer(307, "", {"Location: /new"}));
+    if (r.target == "/new") c.Send(Answer(200, "archive"));
+    if (r.target == "/loop") c.Send(Answer(302, "", {"Location: /loop"}));
+    if (r.target == "/ftp") c.Send(Answer(302, "", {"Location: ftp://127.0.0.1/a"}));
+  });
+  EXPECT_EQ(Run(peer.Url("/old"), 0, true), 0);
+  EXPECT_EQ(ReadFile(file_), "archive");
+  // The redirected request still asks for the range.
+  EXPECT_NE(peer.Requests().back().head.find("\r\nRange:bytes=0-\r\n"), std::string::npos);
+  fs::remove(file_);
+  EXPECT_EQ(Run(peer.Url("/loop")), -1);
+  EXPECT_EQ(Run(peer.Url("/ftp")), -1);
+  EXPECT_EQ(messages_, (std::vector<Text>{kMsgCannotOpenUrl, kMsgCannotOpenUrl}));
+  EXPECT_FALSE(fs::exists(file_));
+}
+
+TEST_F(DownloadTest, RefusedAnswersWriteNothing) {
+  HttpPeer peer([](const HttpRequest& r, PeerConnection& c) {
+    if (r.target == "/404") c.Send(Answer(404, "<html>not found</html>"));
+    if (r.target == "/500") c.Send(Answer(500, ""));
+    if (r.target == "/gzip") c.Send(Answer(200, "\x1f\x8b compressed", {"Content-Encoding: gzip"}));
+    if (r.target == "/identity") c.Send(Answer(200, "plain", {"Content-Encoding: identity"}));
+  });
+  EXPECT_EQ(Run(peer.Url("/404")), -1);
+  EXPECT_EQ(Run(peer.Url("/500")), -1);
+  EXPECT_EQ(Run(peer.Url("/gzip")), -1);
+  EXPECT_FALSE(fs::exists(file_));
+  EXPECT_TRUE(reports_.empty());
+  EXPECT_EQ(messages_, (std::vector<Text>{kMsgCannotOpenUrl, kMsgCannotOpenUrl, kMsgCannotOpenUrl}));
+  EXPECT_EQ(Run(peer.Url("/identity")), 0);
+  EXPECT_EQ(ReadFile(file_), "plain");
+}
+
+TEST_F(DownloadTest, ResetInTheMiddleOfTheBody) {
+  const std::string body = RandomBytes(20000, 4);
+  HttpPeer peer([&](const HttpRequest&, PeerConnection& c) {
+    c.Send(Answer(200, body).substr(0, 200 + 12000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    c.Reset();
+  });
+  EXPECT_EQ(Run(peer.Url("/a")), -1);
+  EXPECT_EQ(messages_, std::vector<Text>{kMsgReadError});
+  // What arrived stays in the file, and the file is closed.
+  const std::string kept = ReadFile(file_);
+  ASSERT_FALSE(kept.empty());
+  EXPECT_TRUE(kept == body.substr(0, kept.size()));
+  EXPECT_EQ(reports_.back().position, static_cast<std::int32_t>(kept.size()));
+  EXPECT_FALSE(HeldOpen(file_));
+}
+
+TEST_F(DownloadTest, UnreachableHost) {
+  EXPECT_EQ(Run("http://127.0.0.1:" + std::to_string(test::UnusedPort()) + "/a"), -1);
+  EXPECT_EQ(Run("no url at all"), -1);
+  EXPECT_EQ(messages_, (std::vector<Text>{kMsgCannotOpenUrl, kMsgCannotOpenUrl}));
+  EXPECT_FALSE(fs::exists(file_));
+}
+
+TEST_F(DownloadTest, LocalFileFailures) {
+  HttpPeer peer([](const HttpRequest&, PeerConnection& c) { c.Send(Answer(200, RandomBytes(30000, 5))); });
+  file_ = dir_ / "no-such-folder" / "a.rar";
+  EXPECT_EQ(Run(peer.Url("/a")), -1);
+  // A full disk: every write fails.
+  file_ = "/dev/full";
+  EXPECT_EQ(Run(peer.Url("/a")), -1);
+  EXPECT_EQ(messages_, (std::vector<Text>{kMsgCannotOpenFile, kMsgWriteError}));
+  EXPECT_TRUE(reports_.empty());
+  EXPECT_FALSE(HeldOpen("/dev/full"));
+}
+
+TEST_F(DownloadTest, StalledTransferFailsLikeAFailedRead) {
+  HttpPeer peer([](const HttpRequest& r, PeerConnection& c) {
+    if (r.target == "/body") c.Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nfirst");
+    c.WaitForClose(std::chrono::milliseconds(3000));
+  });
+  options_.limits.stall_timeout = std::chrono::milliseconds(300);
+  auto t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(Run(peer.Url("/body")), -1);
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(2500));
+  EXPECT_EQ(ReadFile(file_), "first");
+  // Silence before any answer: the URL was never opened.
+  EXPECT_EQ(Run(peer.Url("/silent")), -1);
+  EXPECT_EQ(messages_, (std::vector<Text>{kMsgReadError, kMsgCannotOpenUrl}));
+}
+
+TEST_F(DownloadTest, CancelEndsPromptlyWithoutMessage) {
+  HttpPeer peer([](const HttpRequest&, PeerConnection& c) {
+    c.Send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\nfirst");
+    c.WaitForClose(std::chrono::milliseconds(4000));
+  });
+  std::atomic<bool> cancel{false};
+  options_.limits.cancel = &cancel;
+  options_.limits.stall_timeout = std::chrono::milliseconds(60000);
+  std::thread canceller([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    cancel = true;
+  });
+  auto t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(Run(peer.Url("/a")), -1);
+  canceller.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1800));
+  EXPECT_TRUE(messages_.empty());
+  EXPECT_FALSE(HeldOpen(file_));
+}
+
+}  // namespace
+}  // namespace kv

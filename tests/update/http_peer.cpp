@@ -1,0 +1,188 @@
+#include "http_peer.hpp"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <stdexcept>
+
+namespace kv::test {
+namespace {
+
+int Listen(int& port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) throw std::runtime_error("socket");
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = 0;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 16) != 0) {
+    ::close(fd);
+    throw std::runtime_error("bind/listen");
+  }
+  socklen_t len = sizeof addr;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+  port = ntohs(addr.sin_port);
+  return fd;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+HttpRequest Parse(std::string head) {
+  HttpRequest r;
+  r.head = head;
+  std::string_view rest(r.head);
+  bool first = true;
+  while (!rest.empty()) {
+    const std::size_t cut = rest.find("\r\n");
+    const std::string_view line = rest.substr(0, cut);
+    rest.remove_prefix(cut == std::string_view::npos ? rest.size() : cut + 2);
+    if (line.empty()) break;
+    if (first) {
+      const std::size_t a = line.find(' ');
+      const std::size_t b = line.rfind(' ');
+      r.method = std::string(line.substr(0, a));
+      r.target = std::string(line.substr(a + 1, b - a - 1));
+      r.version = std::string(line.substr(b + 1));
+      first = false;
+    } else {
+      r.header_lines.emplace_back(line);
+    }
+  }
+  return r;
+}
+
+// Loopback peers are reached directly even when the environment names a proxy.
+[[maybe_unused]] const bool kDirectLoopback = [] { return ::setenv("no_proxy", "127.0.0.1,localhost", 1) == 0; }();
+
+}  // namespace
+
+std::string HttpRequest::Header(std::string_view name) const {
+  for (const std::string& line : header_lines) {
+    const std::size_t colon = line.find(':');
+    if (colon != std::string::npos && EqualNoCase(std::string_view(line).substr(0, colon), name)) {
+      std::string_view v = std::string_view(line).substr(colon + 1);
+      while (!v.empty() && v.front() == ' ') v.remove_prefix(1);
+      return std::string(v);
+    }
+  }
+  return {};
+}
+
+bool HttpRequest::HasHeader(std::string_view name) const {
+  for (const std::string& line : header_lines) {
+    const std::size_t colon = line.find(':');
+    if (colon != std::string::npos && EqualNoCase(std::string_view(line).substr(0, colon), name)) return true;
+  }
+  return false;
+}
+
+void PeerConnection::Send(std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    if (n <= 0) return;
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+}
+
+void PeerConnection::Reset() {
+  linger l{1, 0};
+  ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+  ::close(fd_);
+  fd_ = -1;
+}
+
+void PeerConnection::WaitForClose(std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  char buf[4096];
+  while (std::chrono::steady_clock::now() < deadline) {
+    pollfd p{fd_, POLLIN, 0};
+    if (::poll(&p, 1, 20) <= 0) continue;
+    if (::recv(fd_, buf, sizeof buf, 0) <= 0) return;
+  }
+}
+
+HttpPeer::HttpPeer(Script script, std::chrono::seconds limit) : script_(std::move(script)) {
+  listen_fd_ = Listen(port_);
+  thread_ = std::thread([this, deadline = std::chrono::steady_clock::now() + limit] { Serve(deadline); });
+}
+
+HttpPeer::~HttpPeer() {
+  stop_ = true;
+  thread_.join();
+  ::close(listen_fd_);
+}
+
+std::string HttpPeer::Url(std::string_view path) const {
+  return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
+}
+
+std::vector<HttpRequest> HttpPeer::Requests() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return requests_;
+}
+
+void HttpPeer::Serve(std::chrono::steady_clock::time_point deadline) {
+  while (!stop_ && std::chrono::steady_clock::now() < deadline) {
+    pollfd p{listen_fd_, POLLIN, 0};
+    if (::poll(&p, 1, 50) <= 0) continue;
+    const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) continue;
+    std::string head;
+    char buf[4096];
+    while (head.find("\r\n\r\n") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+      pollfd c{fd, POLLIN, 0};
+      if (::poll(&c, 1, 50) <= 0) {
+        if (stop_) break;
+        continue;
+      }
+      const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+      if (n <= 0) break;
+      head.append(buf, static_cast<std::size_t>(n));
+    }
+    const std::size_t end = head.find("\r\n\r\n");
+    if (end == std::string::npos) {
+      ::close(fd);
+      continue;
+    }
+    HttpRequest request = Parse(head.substr(0, end + 4));
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      requests_.push_back(request);
+    }
+    PeerConnection connection(fd);
+    script_(request, connection);
+    if (connection.fd() >= 0) {
+      ::shutdown(connection.fd(), SHUT_WR);
+      ::close(connection.fd());
+    }
+  }
+}
+
+std::string Answer(int status, std::string_view body, std::vector<std::string> headers, bool withLength) {
+  std::string out = "HTTP/1.1 " + std::to_string(status) + " X\r\n";
+  for (const std::string& h : headers) out += h + "\r\n";
+  if (withLength) out += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+  out += "Connection: close\r\n\r\n";
+  out += body;
+  return out;
+}
+
+int UnusedPort() {
+  int port = 0;
+  const int fd = Listen(port);
+  ::close(fd);
+  return port;
+}
+
+}  // namespace kv::test

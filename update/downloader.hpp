@@ -1,0 +1,57 @@
+// The resumable downloader: copies one HTTP resource into one local file in
+// chunks of at most 10240 bytes and reports after every chunk.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+
+#include "http_transfer.hpp"
+#include "text.hpp"
+
+namespace kv {
+
+// Request header lines, CR LF between them and none after the last. The body
+// is asked for without content coding, since it is stored as it arrives.
+inline constexpr char kDownloadHeaders[] =
+    "Accept: */*\r\nAccept-Language: zh-cn\r\nAccept-Encoding: identity\r\n"
+    "User-Agent: Mozilla/4.0(compatible; MSIE 6.0; Windows NT 5.0; MyIE2; .NET CLR 1.1.4322)";
+// Sent with every download: no cache on the way may answer in the server's place.
+inline constexpr char kNoCacheHeader[] = "Pragma: no-cache";
+inline constexpr std::size_t kDownloadChunk = 10240;
+
+// Messages of a download; each is shown with the caption kMessageCaption.
+inline constexpr char kMessageCaption[] = "信息：";
+inline constexpr char kMsgInternetError[] = "Internet连接错误!";
+inline constexpr char kMsgCannotOpenUrl[] = "不能打开该URL!";
+inline constexpr char kMsgCannotOpenFile[] = "不能打开本地的文件!";
+inline constexpr char kMsgReadError[] = "读文件出错!";
+inline constexpr char kMsgWriteError[] = "写文件出错!";
+
+// Called after every chunk written, on the downloading thread, with:
+// total (the answer's Content-Length, 0 when it has none), position (the bytes
+// the local file should now hold, low 32 bits), elapsed milliseconds since the
+// first read (0 is reported as 10) and the bytes received in this run.
+using DownloadHandler =
+    std::function<void(std::int32_t total, std::int32_t position, std::int32_t elapsed, std::int32_t received)>;
+
+// Shows a message to the user and returns once it has been acknowledged.
+using MessageSink = std::function<void(const Text& message)>;
+
+struct DownloadOptions {
+  MessageSink message;  // failures are reported here; nothing is shown when empty
+  TransferLimits limits;
+};
+
+// Copies `url` into the file at `path`.
+//  resume off: the file is created anew; positions count from 0.
+//  resume on: "Range:bytes=<start>-" is sent, an existing file is kept and the
+//    bytes are appended at its end; positions count from `start`.
+// Only a 2xx final answer without content coding is written; after the last
+// byte of a body of known length the file is closed before the handler hears of
+// it. Returns 0 when the data has ended, -1 after a failure that has been
+// reported through options.message (or after a cancel, which reports nothing).
+int DownloadFile(const Text& url, const std::filesystem::path& path, const DownloadHandler& handler,
+                 std::int32_t start, bool resume, const DownloadOptions& options = {});
+
+}  // namespace kv

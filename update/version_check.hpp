@@ -1,0 +1,50 @@
+// The start-up version check without its prompt: fetching the version page,
+// reading the Version record and deciding whether this copy is current.
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "http_transfer.hpp"
+#include "text.hpp"
+
+namespace kv {
+
+// The version built into this program.
+inline constexpr char kCurrentVersion[] = "v1.9";
+Text CurrentVersion();
+
+// Labels and closing markers of the Version record.
+inline constexpr char kFileNameLabel[] = "文件名:";
+inline constexpr char kFileNameMarker[] = "$$$$$$";
+inline constexpr char kLatestVersionLabel[] = "最新版本:";
+inline constexpr char kLatestVersionMarker[] = "!!!!!!";
+inline constexpr char kDownloadAddressLabel[] = "下载地址:";
+inline constexpr char kDownloadAddressMarker[] = "@@@@@@";
+
+// The prompt shown when this copy is not the published version.
+inline constexpr char kUpdatePromptText[] = "发现最新版本！\r\n当前版本已停用!\r\n是否需要更新？\r\n官方群号:2468024";
+inline constexpr char kUpdatePromptCaption[] = "提示";
+
+// Bodies longer than this are cut here: the record sits near the start of a
+// small page, and an endless body must not fill the memory.
+inline constexpr std::size_t kMaxPageBytes = 16u << 20;
+
+// One GET of `url` (HTTP/1.0, "Accept: */*", no cache, the fragment dropped)
+// and the body of whatever answer came back, whatever its status. Empty when
+// the URL cannot be parsed or nothing could be fetched; when the transfer
+// breaks off, the bytes that arrived so far.
+std::vector<unsigned char> FetchUrl(std::string_view url, const TransferLimits& limits = {});
+
+// The bytes between the first `label` of `text` and the first `marker` after
+// it; empty when the label is missing, the marker is missing, or the marker
+// follows the label directly. Both searches are double-byte aware.
+Text ExtractField(std::string_view text, std::string_view label, std::string_view marker);
+
+// The latest version published in a version page body (up to its first NUL).
+Text LatestVersion(ByteBlock page);
+
+// Whether the page publishes exactly CurrentVersion(): same bytes, same length.
+bool IsCurrentVersion(ByteBlock page);
+
+}  // namespace kv
