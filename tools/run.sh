@@ -1,7 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds and starts the program.
+# Installs what is missing, builds, starts the loopback servers the default
+# build talks to (tools/servers.sh), starts the program, and stops the servers
+# when the program ends.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 "$ROOT/tools/setup.sh"
 "$ROOT/tools/build.sh"
-exec "${BUILD_DIR:-$ROOT/build}/app/kelvaro-answerer"
+"$ROOT/tools/servers.sh" start
+trap '"$ROOT/tools/servers.sh" stop' EXIT
+status=0
+"${BUILD_DIR:-$ROOT/build}/app/kelvaro-answerer" || status=$?
+exit $status

@@ -34,3 +34,19 @@ echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -q
 $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+
+# Installing nginx starts the system's own nginx service on port 80. The
+# project only runs its own nginx, as the user, on a loopback port: stop and
+# disable the system service that this run brought up.
+for p in "${missing[@]}"; do
+  if [[ $p == nginx-light ]]; then
+    if command -v systemctl >/dev/null && systemctl is-enabled --quiet nginx 2>/dev/null; then
+      $SUDO systemctl disable --now nginx >/dev/null 2>&1 || true
+      echo "Stopped and disabled the system nginx service that the install started (the project runs its own)."
+    elif [[ -x /etc/init.d/nginx ]] && /etc/init.d/nginx status >/dev/null 2>&1; then
+      $SUDO /etc/init.d/nginx stop >/dev/null 2>&1 || true
+      command -v update-rc.d >/dev/null && $SUDO update-rc.d nginx disable >/dev/null 2>&1 || true
+      echo "Stopped and disabled the system nginx service that the install started (the project runs its own)."
+    fi
+  fi
+done
