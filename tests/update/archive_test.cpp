@@ -1,0 +1,87 @@
+// Where the archive goes, and the .part file that keeps the archive's own name
+// free of partial or foreign content.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "archive.hpp"
+#include "http_peer.hpp"
+
+namespace kv {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class ArchiveTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/kv-archive-XXXXXX";
+    dir_ = ::mkdtemp(tmpl);
+  }
+  void TearDown() override {
+    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
+    fs::remove_all(dir_);
+  }
+  fs::path dir_;
+};
+
+TEST_F(ArchiveTest, NameInTheFileSystemEncoding) {
+  EXPECT_EQ(ArchiveFileName().string(), "KelvaroOstrin\xe7\xad\x94\xe9\xa2\x98\xe5\x99\xa8.rar");
+  const ArchiveTarget t = LocateArchive(dir_, dir_ / "downloads");
+  EXPECT_EQ(t.archive, dir_ / ArchiveFileName());
+  EXPECT_EQ(t.part.string(), t.archive.string() + ".part");
+  EXPECT_FALSE(fs::exists(dir_ / "downloads"));
+  // The probe leaves nothing behind.
+  EXPECT_TRUE(fs::is_empty(dir_));
+}
+
+TEST_F(ArchiveTest, UnwritableProgramFolderFallsBackToDownloads) {
+  fs::path program = dir_ / "program";
+  fs::create_directory(program);
+  fs::permissions(program, fs::perms::owner_read | fs::perms::owner_exec);
+  if (::geteuid() == 0) program = "/proc/self";  // root writes anywhere on a normal file system
+  ASSERT_FALSE(FolderIsWritable(program));
+  const fs::path downloads = dir_ / "home" / "Downloads";
+  const ArchiveTarget t = LocateArchive(program, downloads);
+  EXPECT_TRUE(fs::is_directory(downloads));
+  EXPECT_EQ(t.archive, downloads / ArchiveFileName());
+
+  // The whole way: download into the fallback, finish, the archive is there.
+  test::HttpPeer peer([](const test::HttpRequest&, test::PeerConnection& c) { c.Send(test::Answer(200, "RAR!")); });
+  bool finished = false;
+  EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, [&](std::int32_t total, std::int32_t pos, std::int32_t, std::int32_t) {
+    if (total == pos) finished = FinishArchive(t);
+  }), 0);
+  EXPECT_TRUE(finished);
+  EXPECT_EQ(ReadFile(t.archive), "RAR!");
+}
+
+TEST_F(ArchiveTest, IncompleteDownloadNeverReachesTheArchiveName) {
+  const ArchiveTarget t = LocateArchive(dir_, dir_);
+  std::ofstream(t.archive, std::ios::binary) << "previous";
+  std::ofstream(t.part, std::ios::binary) << "stale bytes that must not be resumed";
+  // No length: the end is never recognised, so nothing is finished.
+  test::HttpPeer peer([](const test::HttpRequest&, test::PeerConnection& c) {
+    c.Send(test::Answer(200, "new body", {}, false));
+  });
+  int finishes = 0;
+  EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, [&](std::int32_t total, std::int32_t pos, std::int32_t, std::int32_t) {
+    EXPECT_EQ(total, 0);
+    if (total == pos) ++finishes;
+  }), 0);
+  EXPECT_EQ(finishes, 0);
+  EXPECT_EQ(ReadFile(t.archive), "previous");
+  EXPECT_EQ(ReadFile(t.part), "new body");
+  // The request asked for everything, from byte 0.
+  EXPECT_NE(peer.Requests()[0].head.find("\r\nRange:bytes=0-\r\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kv

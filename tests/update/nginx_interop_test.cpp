@@ -1,0 +1,125 @@
+// The version check and the downloader against a real web server: Debian's
+// nginx serving a version page and a 3 MB archive under its GBK file name.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "archive.hpp"
+#include "nginx_server.hpp"
+#include "version_check.hpp"
+
+namespace kv {
+namespace {
+
+namespace fs = std::filesystem;
+
+// "/KelvaroOstrin答题器.rar" as GBK bytes, as the program holds it.
+constexpr char kArchivePath[] = "/KelvaroOstrin\xb4\xf0\xcc\xe2\xc6\xf7.rar";
+
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class NginxInterop : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    char tmpl[] = "/tmp/kv-www-XXXXXX";
+    root_ = new fs::path(::mkdtemp(tmpl));
+    std::mt19937 gen(7);
+    archive_ = new std::string(3u << 20, '\0');
+    for (char& c : *archive_) c = static_cast<char>(gen());
+    // nginx maps the decoded request path to these very bytes.
+    std::ofstream(*root_ / std::string(kArchivePath + 1), std::ios::binary) << *archive_;
+    std::ofstream(*root_ / "version.htm", std::ios::binary) << "<html><p>最新版本:v1.9!!!!!!</p></html>";
+    server_ = new test::NginxServer(*root_);
+  }
+  static void TearDownTestSuite() {
+    delete server_;
+    fs::remove_all(*root_);
+    delete root_;
+    delete archive_;
+  }
+  void SetUp() override {
+    ASSERT_TRUE(server_->Running()) << server_->ErrorLog();
+    char tmpl[] = "/tmp/kv-dl-XXXXXX";
+    out_ = ::mkdtemp(tmpl);
+    options_.message = [this](const Text& m) { messages_.push_back(m); };
+  }
+  void TearDown() override { fs::remove_all(out_); }
+
+  static fs::path* root_;
+  static std::string* archive_;
+  static test::NginxServer* server_;
+  fs::path out_;
+  DownloadOptions options_;
+  std::vector<Text> messages_;
+};
+
+fs::path* NginxInterop::root_ = nullptr;
+std::string* NginxInterop::archive_ = nullptr;
+test::NginxServer* NginxInterop::server_ = nullptr;
+
+TEST_F(NginxInterop, VersionPagePassesTheCheck) {
+  const auto body = FetchUrl(server_->Url("/version.htm#latest"));
+  EXPECT_TRUE(IsCurrentVersion(ByteBlock(body.data(), body.size())));
+  const auto missing = FetchUrl(server_->Url("/nothing.htm"));
+  EXPECT_FALSE(IsCurrentVersion(ByteBlock(missing.data(), missing.size())));
+}
+
+TEST_F(NginxInterop, ArchiveArrivesByteIdentical) {
+  std::int32_t last_total = -1, last_position = -1, reports = 0;
+  const fs::path file = out_ / ArchiveFileName();
+  const int rc = DownloadFile(server_->Url(kArchivePath), file, [&](std::int32_t t, std::int32_t p, std::int32_t, std::int32_t) {
+    last_total = t;
+    last_position = p;
+    ++reports;
+  }, 0, true, options_);
+  EXPECT_EQ(rc, 0);
+  EXPECT_TRUE(messages_.empty());
+  EXPECT_TRUE(ReadFile(file) == *archive_);
+  EXPECT_EQ(last_total, 3 << 20);
+  EXPECT_EQ(last_position, 3 << 20);
+  EXPECT_GE(reports, (3 << 20) / 10240);
+}
+
+TEST_F(NginxInterop, ResumeFromTheMiddle) {
+  const fs::path file = out_ / "a.rar";
+  std::ofstream(file, std::ios::binary) << archive_->substr(0, 1000000);
+  std::int32_t first_position = -1, total = -1;
+  const int rc = DownloadFile(server_->Url(kArchivePath), file, [&](std::int32_t t, std::int32_t p, std::int32_t, std::int32_t) {
+    if (first_position < 0) first_position = p;
+    total = t;
+  }, 1000000, true, options_);
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(total, (3 << 20) - 1000000);  // nginx answered the range itself
+  EXPECT_GT(first_position, 1000000);
+  EXPECT_TRUE(ReadFile(file) == *archive_);
+}
+
+TEST_F(NginxInterop, ArchiveReplacesAnOldFileOnlyWhenComplete) {
+  const ArchiveTarget target = LocateArchive(out_, out_ / "downloads");
+  std::ofstream(target.archive, std::ios::binary) << "an old archive";
+  std::ofstream(target.part, std::ios::binary) << "left over from a failed run";
+  bool renamed_at_end = false;
+  const int rc = DownloadArchive(server_->Url(kArchivePath), target, [&](std::int32_t t, std::int32_t p, std::int32_t, std::int32_t) {
+    EXPECT_EQ(ReadFile(target.archive), "an old archive");
+    if (t == p) renamed_at_end = FinishArchive(target);
+  }, options_);
+  EXPECT_EQ(rc, 0);
+  EXPECT_TRUE(renamed_at_end);
+  EXPECT_FALSE(fs::exists(target.part));
+  EXPECT_TRUE(ReadFile(target.archive) == *archive_);
+}
+
+TEST_F(NginxInterop, MissingArchiveIsRefused) {
+  const fs::path file = out_ / "a.rar";
+  EXPECT_EQ(DownloadFile(server_->Url("/KelvaroOstrin.rar"), file, {}, 0, true, options_), -1);
+  EXPECT_EQ(messages_, std::vector<Text>{kMsgCannotOpenUrl});
+  EXPECT_FALSE(fs::exists(file));
+}
+
+}  // namespace
+}  // namespace kv
