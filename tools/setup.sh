@@ -12,7 +12,7 @@ PACKAGES=(
   # run: a CJK font for the Chinese texts, the desktop's opener
   fonts-noto-cjk xdg-utils
   # tests: a display server, real peers, cross compilers, fuzzing
-  xvfb xauth x11-utils imagemagick
+  xvfb xauth x11-utils imagemagick xdotool xclip
   nginx-light python3-aiosmtpd python3
   mingw-w64 clang libclang-rt-14-dev
   curl
