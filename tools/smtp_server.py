@@ -96,7 +96,8 @@ async def serve(args):
 
     def factory():
         return SMTP(folder, hostname="kelvaro-smtp.localhost", auth_required=True, auth_require_tls=False,
-                    authenticator=check_account, data_size_limit=10 * 1024 * 1024)
+                    authenticator=check_account, auth_exclude_mechanism=args.exclude_auth,
+                    data_size_limit=10 * 1024 * 1024)
 
     server = await loop.create_server(factory, host=args.host, port=args.port)
     port = server.sockets[0].getsockname()[1]
@@ -125,6 +126,8 @@ def main():
     parser.add_argument("--port", type=int, default=2525, help="port to listen on; 0 picks a free one")
     parser.add_argument("--maildir", required=True, help="folder that receives the mails")
     parser.add_argument("--timeout", type=float, default=0, help="stop after this many seconds (0: never)")
+    parser.add_argument("--exclude-auth", action="append", default=[], metavar="MECHANISM",
+                        help="do not offer this AUTH mechanism (LOGIN or PLAIN); may be repeated")
     parser.add_argument("--ready-file", help="written with the port number once the server listens")
     args = parser.parse_args()
     asyncio.run(serve(args))
