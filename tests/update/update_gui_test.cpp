@@ -1,0 +1,217 @@
+// The prompt and the Update window, driven in a child process (the program
+// ends itself with exit codes) against scripted peers on loopback.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "http_peer.hpp"
+
+extern char** environ;
+
+namespace kv {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Answer;
+using test::HttpPeer;
+using test::HttpRequest;
+using test::PeerConnection;
+
+// The driver speaks UTF-8; narrow literals here are GBK.
+std::string U(std::u8string_view s) { return std::string(s.begin(), s.end()); }
+
+struct Child {
+  int exitCode = -1;  // -1 when it had to be killed
+  std::string out;
+  std::chrono::milliseconds took{0};
+
+  bool Has(const std::string& line) const { return out.find(line + "\n") != std::string::npos; }
+};
+
+// Runs the driver with a time limit, collecting its standard output.
+Child RunDriver(const std::vector<std::string>& args, std::chrono::seconds limit = std::chrono::seconds(20)) {
+  std::vector<std::string> all = {KV_UPDATE_GUI_DRIVER};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  int pipefd[2];
+  if (::pipe(pipefd) != 0) return {};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, pipefd[1], 1);
+  posix_spawn_file_actions_addclose(&actions, pipefd[0]);
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  const auto start = std::chrono::steady_clock::now();
+  pid_t pid = -1;
+  const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(pipefd[1]);
+  Child child;
+  if (spawned != 0) {
+    ::close(pipefd[0]);
+    return child;
+  }
+  char buf[4096];
+  const auto deadline = start + limit;
+  while (std::chrono::steady_clock::now() < deadline) {
+    pollfd p{pipefd[0], POLLIN, 0};
+    if (::poll(&p, 1, 50) <= 0) continue;
+    const ssize_t n = ::read(pipefd[0], buf, sizeof buf);
+    if (n <= 0) break;
+    child.out.append(buf, static_cast<std::size_t>(n));
+  }
+  ::close(pipefd[0]);
+  int status = 0;
+  while (::waitpid(pid, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() < deadline) {
+    ::usleep(10000);
+  }
+  if (::waitpid(pid, &status, WNOHANG) == 0) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    return child;
+  }
+  child.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+  if (WIFEXITED(status)) child.exitCode = WEXITSTATUS(status);
+  return child;
+}
+
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+const std::string kNewerPage = "<p>\xd7\xee\xd0\xc2\xb0\xe6\xb1\xbe:v2.0!!!!!!</p>";  // 最新版本:v2.0!!!!!!
+const std::string kCurrentPage = "<p>\xd7\xee\xd0\xc2\xb0\xe6\xb1\xbe:v1.9!!!!!!</p>";
+const std::string kPromptLine =
+    U(u8"prompt 提示 | 发现最新版本！\\n当前版本已停用!\\n是否需要更新？\\n官方群号:2468024");
+const std::string kArchiveUtf8 = U(u8"KelvaroOstrin答题器.rar");
+
+class UpdateGui : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/kv-gui-XXXXXX";
+    dir_ = ::mkdtemp(tmpl);
+    program_ = dir_ / "bin";
+    fs::create_directory(program_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::vector<std::string> Args(const std::string& scenario, const std::string& archiveUrl) {
+    return {scenario, pages_.Url("/version.htm"), archiveUrl, program_.string(), (dir_ / "Downloads").string()};
+  }
+
+  HttpPeer pages_{[](const HttpRequest& r, PeerConnection& c) {
+    c.Send(Answer(200, r.target == "/version.htm" ? kNewerPage : kCurrentPage));
+  }};
+  fs::path dir_;
+  fs::path program_;
+};
+
+TEST_F(UpdateGui, CurrentVersionGoesOnWithoutPrompt) {
+  const Child child = RunDriver({"yes-close", pages_.Url("/current.htm"), "http://127.0.0.1:1/a.rar",
+                                 program_.string(), (dir_ / "Downloads").string()});
+  EXPECT_EQ(child.exitCode, 0) << child.out;
+  EXPECT_EQ(child.out.find("prompt"), std::string::npos) << child.out;
+  EXPECT_TRUE(child.Has("bank loaded")) << child.out;
+  EXPECT_TRUE(child.Has("no update window")) << child.out;
+}
+
+TEST_F(UpdateGui, PromptNoEndsAtOnceWithZero) {
+  const Child child = RunDriver(Args("no", "http://127.0.0.1:1/a.rar"));
+  EXPECT_EQ(child.exitCode, 0) << child.out;
+  EXPECT_TRUE(child.Has(kPromptLine)) << child.out;
+  EXPECT_TRUE(child.Has("prompt open after esc")) << child.out;  // Esc answers nothing
+  EXPECT_FALSE(child.Has("bank loaded")) << child.out;
+}
+
+TEST_F(UpdateGui, FailedFetchPromptsAndYesOpensTheUpdateWindow) {
+  const Child child = RunDriver({"yes-close", "http://127.0.0.1:" + std::to_string(test::UnusedPort()) + "/v.htm",
+                                 "http://127.0.0.1:1/a.rar", program_.string(), (dir_ / "Downloads").string()});
+  EXPECT_EQ(child.exitCode, 0) << child.out;
+  EXPECT_TRUE(child.Has(kPromptLine)) << child.out;
+  EXPECT_TRUE(child.Has("prompt open after esc")) << child.out;
+  // The created handler goes on after the check; the main window is gone after it.
+  EXPECT_TRUE(child.Has("bank loaded")) << child.out;
+  EXPECT_TRUE(child.Has(U(u8"update window 自动更新 374x97 visible=1"))) << child.out;
+  EXPECT_TRUE(child.Has("main window gone")) << child.out;
+  EXPECT_LT(child.out.find("bank loaded"), child.out.find("main window gone")) << child.out;
+}
+
+TEST_F(UpdateGui, CompletedDownloadOpensTheArchiveAndEnds) {
+  for (const std::size_t size : {std::size_t{25000}, std::size_t{5000}}) {
+    std::mt19937 gen(static_cast<unsigned>(size));
+    std::string archive(size, '\0');
+    for (char& c : archive) c = static_cast<char>(gen());
+    HttpPeer server([&](const HttpRequest&, PeerConnection& c) { c.Send(Answer(200, archive)); });
+    const Child child = RunDriver(Args("yes-download", server.Url("/KelvaroOstrin\xb4\xf0\xcc\xe2\xc6\xf7.rar")));
+    EXPECT_EQ(child.exitCode, 0) << child.out;
+    EXPECT_TRUE(child.Has(U(u8"message 信息： | 下载完成! modal=0"))) << child.out;
+    const std::string n = std::to_string(size);
+    const std::string units = std::to_string(size / 10000);
+    EXPECT_TRUE(child.Has("state size=" + n + U(u8"字节 done=") + n + U(u8"字节 bar=") + units + "/" + units +
+                          " button=0 visible=1"))
+        << child.out;
+    const fs::path path = program_ / kArchiveUtf8;
+    EXPECT_TRUE(child.Has("open " + path.string())) << child.out;
+    EXPECT_FALSE(child.Has("after ok")) << child.out;  // the program ended at once
+    EXPECT_TRUE(ReadFile(path) == archive);
+    EXPECT_FALSE(fs::exists(path.string() + ".part"));
+  }
+}
+
+TEST_F(UpdateGui, UnwritableProgramFolderUsesDownloads) {
+  HttpPeer server([](const HttpRequest&, PeerConnection& c) { c.Send(Answer(200, "RAR archive")); });
+  fs::permissions(program_, fs::perms::owner_read | fs::perms::owner_exec);
+  std::vector<std::string> args = Args("yes-download", server.Url("/a.rar"));
+  if (::geteuid() == 0) args[3] = "/proc/self";  // root writes to any normal folder
+  const Child child = RunDriver(args);
+  fs::permissions(program_, fs::perms::owner_all);
+  const fs::path path = dir_ / "Downloads" / kArchiveUtf8;
+  EXPECT_EQ(child.exitCode, 0) << child.out;
+  EXPECT_TRUE(child.Has("open " + path.string())) << child.out;
+  EXPECT_EQ(ReadFile(path), "RAR archive");
+}
+
+TEST_F(UpdateGui, FailureLeavesTheWindowOpenWithTheButtonDisabled) {
+  HttpPeer server([](const HttpRequest&, PeerConnection& c) { c.Send(Answer(404, "<html>gone</html>")); });
+  const Child child = RunDriver(Args("yes-fail", server.Url("/a.rar")));
+  EXPECT_EQ(child.exitCode, 0) << child.out;
+  EXPECT_TRUE(child.Has(U(u8"message 信息： | 不能打开该URL! modal=0"))) << child.out;
+  EXPECT_TRUE(child.Has("after ok state size= done= bar=0/100 button=0 visible=1")) << child.out;
+  EXPECT_FALSE(fs::exists(program_ / kArchiveUtf8));
+}
+
+TEST_F(UpdateGui, NoLengthNeverCompletes) {
+  HttpPeer server([](const HttpRequest&, PeerConnection& c) { c.Send(Answer(200, std::string(30000, 'x'), {}, false)); });
+  const Child child = RunDriver(Args("yes-nolength", server.Url("/a.rar")));
+  EXPECT_EQ(child.exitCode, 0) << child.out;
+  EXPECT_TRUE(child.Has(U(u8"state size=0字节 done=30000字节 bar=3/0 button=0 visible=1"))) << child.out;
+  EXPECT_EQ(child.out.find("message"), std::string::npos) << child.out;
+  EXPECT_FALSE(fs::exists(program_ / kArchiveUtf8));
+  EXPECT_EQ(fs::file_size(program_ / (kArchiveUtf8 + ".part")), 30000u);
+}
+
+TEST_F(UpdateGui, ClosingDuringTheDownloadEndsPromptly) {
+  HttpPeer server([](const HttpRequest&, PeerConnection& c) {
+    c.Send("HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n" + std::string(20000, 'x'));
+    c.WaitForClose(std::chrono::milliseconds(15000));
+  });
+  const Child child = RunDriver(Args("yes-close-midway", server.Url("/a.rar")));
+  EXPECT_EQ(child.exitCode, 0) << child.out;
+  EXPECT_TRUE(child.Has(U(u8"closing during download state size=1000000字节 done=20000字节 bar=2/100 button=0 visible=1")))
+      << child.out;
+  EXPECT_LT(child.took, std::chrono::milliseconds(8000));
+  EXPECT_FALSE(fs::exists(program_ / kArchiveUtf8));
+}
+
+}  // namespace
+}  // namespace kv

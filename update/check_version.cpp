@@ -1,0 +1,21 @@
+#include "check_version.hpp"
+
+#include <QWidget>
+
+#include "exit_cleanup.hpp"
+#include "message_box.hpp"
+#include "version_check.hpp"
+
+namespace kv {
+
+void CheckVersion(QWidget* mainWindow) { CheckVersion(mainWindow, UpdateSources::Installed()); }
+
+void CheckVersion(QWidget* mainWindow, const UpdateSources& sources) {
+  const std::vector<unsigned char> page = FetchUrl(sources.versionUrl);
+  if (IsCurrentVersion(ByteBlock(page.data(), page.size()))) return;
+  if (!ui::AskYesNo(kUpdatePromptText, kUpdatePromptCaption)) EndProgram(0);
+  OpenUpdateWindow(sources);
+  if (mainWindow != nullptr) mainWindow->close();
+}
+
+}  // namespace kv

@@ -1,0 +1,18 @@
+// The version check at start-up, with its prompt.
+#pragma once
+
+#include "update_window.hpp"
+
+class QWidget;
+
+namespace kv {
+
+// Fetches the version page; when it does not publish this copy's version (a
+// failed fetch included) asks whether to update. No ends the program at once
+// with exit code 0. Yes opens the Update window and closes `mainWindow`, whose
+// object lives on until the event loop deletes it, so the created handler that
+// called this goes on. Returns normally otherwise.
+void CheckVersion(QWidget* mainWindow);
+void CheckVersion(QWidget* mainWindow, const UpdateSources& sources);
+
+}  // namespace kv

@@ -1,0 +1,69 @@
+// The Update window: shows the archive's size, the bytes downloaded so far and
+// a progress bar, and its button 立即更新 downloads the release archive on a
+// worker thread. Qt widgets are touched only on the user-interface thread; the
+// worker hands every change and every message over to it.
+#pragma once
+
+#include <QPixmap>
+#include <QWidget>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+
+#include "text.hpp"
+
+namespace kv {
+
+// Where an update comes from and where it may go.
+struct UpdateSources {
+  Text versionUrl;                    // the version page (GBK)
+  Text archiveUrl;                    // the release archive (GBK)
+  std::filesystem::path programDir;   // the executable's folder: the archive's place
+  std::filesystem::path downloadDir;  // the user's download folder: the fallback
+
+  // The built-in addresses, the executable's folder and the desktop's
+  // download folder.
+  static UpdateSources Installed();
+};
+
+class UpdateWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit UpdateWindow(UpdateSources sources, QWidget* parent = nullptr);
+
+  // False when the window's definition could not be turned into controls.
+  bool Loaded() const { return loaded_; }
+
+  // 按钮1 clicked: disables the button and starts the one download of this run.
+  void StartUpdate();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  UpdateSources sources_;
+  QPixmap background_;
+  bool loaded_ = false;
+};
+
+// Opens the Update window modeless, without owner, centred on the screen.
+UpdateWindow* OpenUpdateWindow(const UpdateSources& sources);
+
+struct DownloadContext;
+
+// The download's handler, on the worker thread after every chunk: bar maximum
+// and size label from total, bar position and done label from position (the
+// bar in units of 10000 bytes). When position reaches total the archive is
+// put in place, "下载完成!" is shown, and after OK the desktop opens the archive
+// and the program ends with exit code 0.
+void ProgressHandler(const std::shared_ptr<DownloadContext>& context, std::int32_t total, std::int32_t position,
+                     std::int32_t elapsed, std::int32_t received);
+
+// Exit clean-up step: stops a running download (waiting briefly for the worker
+// to leave it) and releases the download context. Does nothing when no
+// download was started.
+void ReleaseDownloadContext();
+
+}  // namespace kv
