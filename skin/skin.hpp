@@ -1,0 +1,43 @@
+// The skin of the program: one look for every window, attached once.
+//
+// LoadSkinEngine runs at initialisation, before any window exists; it loads
+// the skin engine image when the build carries one (CMake option
+// KELVARO_SKIN_ENGINE) and does nothing otherwise. AttachSkin runs once, from
+// the main window's created handler: it gives the application the built-in
+// skin (widget style, palette and style sheet, which reach every window, open
+// or opened later) and hands the same skin bytes to the engine image, when
+// one was loaded. Neither ever reports anything: a skin that cannot be read
+// leaves the plain look.
+#pragma once
+
+#include <span>
+
+class QApplication;
+
+namespace kv::skin {
+class LoadedModule;
+}
+
+namespace kv {
+
+void LoadSkinEngine();
+void AttachSkin();
+
+namespace skin {
+
+// Gives `app` the look of the skin file `bytes`. False, changing nothing,
+// when the bytes are not a skin file or name a style or palette role this
+// system does not have.
+bool ApplySkin(QApplication& app, std::span<const unsigned char> bytes);
+
+// The built-in skin file (the payload of the embedded skin block); empty when
+// the block is damaged.
+std::span<const unsigned char> BuiltInSkin();
+
+// The engine image LoadSkinEngine loaded (null for none), and whether
+// AttachSkin handed it the skin.
+const LoadedModule* Engine();
+bool EngineAttached();
+
+}  // namespace skin
+}  // namespace kv
