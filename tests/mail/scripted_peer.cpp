@@ -101,6 +101,7 @@ void ScriptedPeer::Run(Reply greeting, Handler handler, int idle_ms) {
   if (::poll(&p, 1, idle_ms) <= 0) return;
   const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
   if (fd < 0) return;
+  accepted_ = true;
   LineReader reader(fd, idle_ms);
   bool open = Answer(fd, greeting);
   std::string line;

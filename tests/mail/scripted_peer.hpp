@@ -30,6 +30,8 @@ class ScriptedPeer {
   ScriptedPeer& operator=(const ScriptedPeer&) = delete;
 
   int port() const { return port_; }
+  // Whether a client connected (meaningful after Finish).
+  bool accepted() const { return accepted_; }
   // Waits for the peer to end; the command lines it received, in order.
   const std::vector<std::string>& Finish();
   // The message data of the last DATA command, lines joined with CR LF.
@@ -43,6 +45,7 @@ class ScriptedPeer {
   std::thread thread_;
   std::vector<std::string> lines_;
   std::string message_;
+  bool accepted_ = false;
 };
 
 // A well-behaved server for most tests; `replies` overrides the answer to an

@@ -1,0 +1,38 @@
+// 添加题目: mails the question typed into the main window's submission box
+// to the maintainer's mailbox.
+#pragma once
+
+#include <string_view>
+
+#include "mail_client.hpp"
+#include "text.hpp"
+
+class QWidget;
+
+namespace kv {
+
+// Where submitted questions go and the account that sends them.
+struct MailAccount {
+  Text host;
+  int port = kDefaultMailPort;
+  Text login, password;
+  Text mailbox;  // recipient and sender alike
+};
+
+// The account built into the program.
+MailAccount SubmissionAccount();
+
+// The click handler of 按钮5 on the main window. An empty box is refused with
+// "题目不可以空！！". Otherwise the question is sent with the built-in account on
+// the program's mail connection; the box is emptied only when the server took
+// the mail. A failure, or a question with characters GBK cannot carry, keeps
+// the text and says "提交失败：" and why. Around every message the window leaves
+// always-on-top and then takes again the state that 选择框1 shows.
+void SubmitQuestion(QWidget* mainWindow);
+void SubmitQuestion(QWidget* mainWindow, const MailAccount& account, MailConnection& connection);
+
+// "提交失败：" and the first line of `error`, at most 200 bytes of it (never half
+// a character), with bytes that are not GBK replaced by "?".
+Text SubmitFailureText(std::string_view error);
+
+}  // namespace kv
