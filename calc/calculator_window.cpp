@@ -12,6 +12,7 @@
 
 #include "calculator.hpp"
 #include "calculator_form.hpp"
+#include "exit_cleanup.hpp"
 #include "gbk.hpp"
 #include "window_table.hpp"
 
@@ -153,8 +154,14 @@ QDialog* CreateCalculatorWindow(QWidget* mainWindow) {
   const Controls controls = FindControls(dialog.get());
   if (!controls.Complete()) return nullptr;
   ui::CentreOnScreen(dialog.get(), form);
-  // The window's created event: fresh tables, no calculation.
+  // The window's created event: fresh tables, no calculation. The tables live
+  // on after the window; the exit clean-up releases them.
   LoadCalculatorTables();
+  static const bool releaseAtExit = [] {
+    RegisterExitCleanup(ReleaseCalculatorTables);
+    return true;
+  }();
+  (void)releaseAtExit;
   ConnectHandlers(dialog.get(), controls);
   return dialog.release();
 }

@@ -17,6 +17,7 @@
 
 #include "calculator.hpp"
 #include "calculator_window.hpp"
+#include "exit_cleanup.hpp"
 #include "gbk.hpp"
 #include "ui/qt_app.hpp"
 #include "window_table.hpp"
@@ -328,6 +329,16 @@ TEST(CalculatorWindowLifecycle, EveryOpeningRebuildsTablesAndStartsEmpty) {
   EXPECT_FALSE(kv::ui::FindCheckBox(second.get(), "选择框2")->isChecked());
   EXPECT_EQ(kv::ui::FindDropDown(second.get(), "组合框2")->currentText(), "1");
   kv::ReleaseCalculatorTables();
+}
+
+TEST(CalculatorWindowLifecycle, ExitCleanupReleasesTheTables) {
+  kv::test::App();
+  std::unique_ptr<QDialog> window(kv::CreateCalculatorWindow(nullptr));
+  window.reset();
+  EXPECT_EQ(kv::SkillExpTable.size(), 114u);  // closing the window keeps them
+  kv::RunExitCleanup();
+  EXPECT_TRUE(kv::LevelExpTable.empty() && kv::SkillExpTable.empty() && kv::TechniqueExpTable.empty() &&
+              kv::CultivationExpTable.empty() && kv::GoldCapTable.empty());
 }
 
 TEST(CalculatorWindowLifecycle, OpensModalOnceAndEscCloses) {
