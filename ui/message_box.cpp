@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QWindow>
 #include <mutex>
 
 #include "gbk.hpp"
@@ -56,6 +57,19 @@ class Box : public QMessageBox {
       return;
     }
     QMessageBox::keyPressEvent(event);
+  }
+
+  void showEvent(QShowEvent* event) override {
+    QMessageBox::showEvent(event);
+    // QMessageBox gives a box with an escape button (here No) a close box.
+    if (mustAnswer_ && windowFlags().testFlag(Qt::WindowCloseButtonHint)) {
+      Qt::WindowFlags flags = windowFlags();
+      flags.setFlag(Qt::WindowCloseButtonHint, false);
+      flags.setFlag(Qt::WindowSystemMenuHint, false);
+      flags |= Qt::CustomizeWindowHint;
+      overrideWindowFlags(flags);
+      if (QWindow* handle = windowHandle()) handle->setFlags(flags);
+    }
   }
 
   void closeEvent(QCloseEvent* event) override {
