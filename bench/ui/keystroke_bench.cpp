@@ -1,0 +1,76 @@
+// One keystroke in the keyword box: from the key event to the result list's
+// model holding every row for "？" on a bank of the shipped shape, and the same
+// with the list repainted. Runs on the offscreen platform unless
+// QT_QPA_PLATFORM says otherwise.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTest>
+#include <cstdlib>
+
+#include "bank_shape.hpp"
+#include "gbk.hpp"
+#include "lookup.hpp"
+#include "main_window.hpp"
+#include "question_bank.hpp"
+#include "report_list.hpp"
+#include "result_list_model.hpp"
+
+namespace {
+
+struct Setup {
+  Setup() {
+    kv::QuestionBank = kv::bench::MakeBankShape(1);
+    std::vector<kv::LookupRow> rows;
+    kv::RunLookup(kv::QuestionBank, "？", rows);
+    expectedRows = rows.size();
+    window.show();
+    (void)QTest::qWaitForWindowExposed(&window);
+  }
+  kv::MainWindow window;
+  std::size_t expectedRows = 0;
+};
+
+Setup& Shared() {
+  static Setup setup;
+  return setup;
+}
+
+void Keystroke(benchmark::State& state, bool paint) {
+  Setup& s = Shared();
+  QLineEdit* box = s.window.KeywordBox();
+  const QString mark = kv::ui::FromGbk("？");
+  for (auto _ : state) {
+    state.PauseTiming();
+    box->setText(QString());
+    QApplication::processEvents();
+    state.ResumeTiming();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, mark);
+    QApplication::sendEvent(box, &press);
+    if (paint) s.window.ResultList()->viewport()->repaint();
+  }
+  if (s.window.Results()->Rows().size() != s.expectedRows || s.expectedRows == 0) {
+    state.SkipWithError("the list does not hold every row for the keyword");
+  }
+  state.counters["rows"] = static_cast<double>(s.window.Results()->rowCount());
+}
+
+void BM_KeystrokeToModel(benchmark::State& state) { Keystroke(state, false); }
+void BM_KeystrokeToPaintedList(benchmark::State& state) { Keystroke(state, true); }
+
+BENCHMARK(BM_KeystrokeToModel)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_KeystrokeToPaintedList)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QProcess>
+#include <QScreen>
+#include <QTest>
+#include <csignal>
+
+#include "exit_cleanup.hpp"
+#include "question_bank.hpp"
+#include "startup.hpp"
+#include "ui/qt_app.hpp"
+
+namespace {
+
+TEST(Startup, RunsOnX11UnlessThePlatformIsChosen) {
+  const QByteArray saved = qgetenv("QT_QPA_PLATFORM");
+  qunsetenv("QT_QPA_PLATFORM");
+  kv::PrepareEnvironment();
+  EXPECT_EQ(qgetenv("QT_QPA_PLATFORM"), "xcb");
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  kv::PrepareEnvironment();
+  EXPECT_EQ(qgetenv("QT_QPA_PLATFORM"), "offscreen");
+  qputenv("QT_QPA_PLATFORM", saved);
+}
+
+TEST(StartupDeathTest, LoadsTheBankShowsTheWindowCentredAndReleasesTheBankAtExit) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        kv::test::App();
+        if (!kv::QuestionBank.empty()) std::_Exit(10);  // empty until the created handler
+        QPointer<kv::MainWindow> window = kv::StartProgram();
+        if (window.isNull() || !window->isVisible()) std::_Exit(11);
+        kv::TextArray expected;
+        kv::Text text;
+        kv::LoadQuestionBank(kv::EmbeddedBankBlock(), text, expected);
+        if (expected.empty() || kv::QuestionBank != expected) std::_Exit(12);
+        const QRect screen = window->screen()->geometry();
+        if (window->pos() != QPoint((screen.width() - 510) / 2, (screen.height() - 310) / 2)) std::_Exit(13);
+        kv::RegisterExitCleanup([] {
+          std::fprintf(stderr, "after: %zu %zu\n", kv::QuestionBank.size(), kv::BankText.size());
+        });
+        window->close();  // the last window: the program ends through the clean-up
+        kv::EndProgram(0);
+      },
+      testing::ExitedWithCode(0), "after: 0 0");
+}
+
+TEST(StartupDeathTest, CleanUpCopesWithABankThatWasNeverLoaded) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        kv::InstallExitCleanup();
+        kv::RegisterExitCleanup([] { kv::ReleaseQuestionBank(); });
+        kv::RegisterExitCleanup([] { std::fputs("released\n", stderr); });
+        std::exit(0);  // a plain exit runs the clean-up too
+      },
+      testing::ExitedWithCode(0), "released");
+}
+
+#ifdef KELVARO_ANSWERER_PATH
+// The program itself: it comes up, and a termination request ends it through
+// the message loop with exit code 0.
+TEST(Program, StartsAndEndsCleanlyOnRequest) {
+  kv::test::App();
+  QProcess program;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  program.setProcessEnvironment(env);
+  program.start(KELVARO_ANSWERER_PATH, {});
+  ASSERT_TRUE(program.waitForStarted(10000));
+  EXPECT_FALSE(program.waitForFinished(1500)) << "the program ended on its own";
+  ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+  ASSERT_TRUE(program.waitForFinished(10000));
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program.exitCode(), 0);
+}
+#endif
+
+}  // namespace
