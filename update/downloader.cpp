@@ -66,6 +66,7 @@ class Download {
 
   // The accepted answer and the local file.
   bool accepted_ = false;
+  bool restart_ = false;
   int fd_ = -1;
   std::uint32_t total_ = 0;
   std::int64_t position_ = 0;
@@ -124,6 +125,10 @@ bool Download::HeadersEnded() {
     failure_ = kMsgCannotOpenFile;
     return false;
   }
+  // A server that ignores the range sends the whole resource with 200; added
+  // to the bytes already there it would corrupt the file, so its first byte
+  // starts the file anew.
+  restart_ = resume_ && start_ != 0 && status == 200;
   accepted_ = true;
   position_ = resume_ ? start_ : 0;
   total_ = (content_length_ >= 0 && !chunked_) ? static_cast<std::uint32_t>(content_length_) : 0;
@@ -151,6 +156,15 @@ bool Download::WriteChunk(const char* data, std::size_t n) {
     // More bytes than the announced length, after the file was closed.
     failure_ = kMsgReadError;
     return false;
+  }
+  if (restart_) {
+    restart_ = false;
+    if (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) != 0) {
+      CloseFile();
+      failure_ = kMsgWriteError;
+      return false;
+    }
+    position_ = 0;
   }
   std::size_t done = 0;
   while (done < n) {

@@ -46,7 +46,9 @@ struct DownloadOptions {
 // Copies `url` into the file at `path`.
 //  resume off: the file is created anew; positions count from 0.
 //  resume on: "Range:bytes=<start>-" is sent, an existing file is kept and the
-//    bytes are appended at its end; positions count from `start`.
+//    bytes are appended at its end; positions count from `start`. When the
+//    server ignores the range (200 for a start other than 0), the whole
+//    resource replaces the file and positions count from 0.
 // Only a 2xx final answer without content coding is written; after the last
 // byte of a body of known length the file is closed before the handler hears of
 // it. Returns 0 when the data has ended, -1 after a failure that has been

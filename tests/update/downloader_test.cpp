@@ -174,6 +174,16 @@ TEST_F(DownloadTest, ResumeAppendsTheRange) {
   EXPECT_EQ(reports_.back().received, 15000);
 }
 
+TEST_F(DownloadTest, RangeIgnoredReplacesTheFile) {
+  const std::string whole = RandomBytes(12000, 6);
+  HttpPeer peer([&](const HttpRequest&, PeerConnection& c) { c.Send(Answer(200, whole)); });
+  WriteFile(file_, whole.substr(0, 1000));
+  EXPECT_EQ(Run(peer.Url("/a"), 1000, true), 0);
+  EXPECT_TRUE(ReadFile(file_) == whole);
+  EXPECT_EQ(reports_.back().position, 12000);
+  EXPECT_EQ(reports_.back().received, 12000);
+}
+
 TEST_F(DownloadTest, RedirectedArchive) {
   HttpPeer peer([](const HttpRequest& r, PeerConnection& c) {
     if (r.target == "/old") c.Send(Answer(301, "moved", {"Location: /mid"}));
