@@ -7,7 +7,7 @@
 
 #include "image_loader.hpp"
 #include "qt_app.hpp"
-#include "skin.hpp"
+#include "skin_host.hpp"
 
 namespace kv::skin::test {
 namespace {

@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "qt_app.hpp"
-#include "skin.hpp"
+#include "skin_host.hpp"
 
 namespace kv::skin::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "skin.hpp"
+#include "skin_host.hpp"
 
 #include <QApplication>
 #include <QPalette>
