@@ -54,9 +54,12 @@ Lines Concat(Lines a, const Lines& b) {
 }
 
 struct MechanismCase {
+  std::string name;
   std::string ehlo;
   std::string chosen;  // "LOGIN", "PLAIN" or "" for no login
 };
+
+void PrintTo(const MechanismCase& c, std::ostream* os) { *os << c.name; }
 
 class LoginChoice : public testing::TestWithParam<MechanismCase> {};
 
@@ -75,15 +78,17 @@ TEST_P(LoginChoice, FollowsTheEhloReply) {
 
 INSTANTIATE_TEST_SUITE_P(
     Mechanisms, LoginChoice,
-    testing::Values(MechanismCase{"250-peer\r\n250-AUTH PLAIN LOGIN\r\n250 HELP\r\n", "LOGIN"},
-                    MechanismCase{"250-peer\r\n250-auth cram-md5 plain\r\n250 HELP\r\n", "PLAIN"},
-                    MechanismCase{"250-peer\r\n250-AUTH=LOGIN\r\n250 HELP\r\n", "LOGIN"},
-                    // Only the first AUTH line counts, and AUTH=LOGIN only without one.
-                    MechanismCase{"250-peer\r\n250-AUTH PLAIN\r\n250-AUTH LOGIN\r\n250 HELP\r\n", "PLAIN"},
-                    MechanismCase{"250-peer\r\n250-AUTH XOAUTH2\r\n250-AUTH=LOGIN\r\n250 HELP\r\n", ""},
-                    MechanismCase{"250-peer\r\n250-SIZE 1000\r\n250 HELP\r\n", ""},
-                    MechanismCase{"250-peer\r\n250-AUTH CRAM-MD5 DIGEST-MD5\r\n250 HELP\r\n", ""},
-                    MechanismCase{"250 peer\r\n", ""}));
+    testing::Values(
+        MechanismCase{"LoginBeforePlain", "250-peer\r\n250-AUTH PLAIN LOGIN\r\n250 HELP\r\n", "LOGIN"},
+        MechanismCase{"PlainOnlyAnyCase", "250-peer\r\n250-auth cram-md5 plain\r\n250 HELP\r\n", "PLAIN"},
+        MechanismCase{"AuthEqualsLogin", "250-peer\r\n250-AUTH=LOGIN\r\n250 HELP\r\n", "LOGIN"},
+        // Only the first AUTH line counts, and AUTH=LOGIN only without one.
+        MechanismCase{"FirstAuthLineCounts", "250-peer\r\n250-AUTH PLAIN\r\n250-AUTH LOGIN\r\n250 HELP\r\n", "PLAIN"},
+        MechanismCase{"AuthLineBeforeAuthEquals", "250-peer\r\n250-AUTH XOAUTH2\r\n250-AUTH=LOGIN\r\n250 HELP\r\n", ""},
+        MechanismCase{"NoAuthLine", "250-peer\r\n250-SIZE 1000\r\n250 HELP\r\n", ""},
+        MechanismCase{"OtherMechanismsOnly", "250-peer\r\n250-AUTH CRAM-MD5 DIGEST-MD5\r\n250 HELP\r\n", ""},
+        MechanismCase{"SingleLineReply", "250 peer\r\n", ""}),
+    [](const testing::TestParamInfo<MechanismCase>& info) { return info.param.name; });
 
 TEST(Connect, SocketSendsSmallWritesAtOnce) {
   ScriptedPeer peer(kGreeting, StandardServer({}));
