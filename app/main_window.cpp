@@ -21,7 +21,7 @@
 
 // Handlers that other parts of the program provide; their call sites are below.
 #include "submit_question.hpp"  // mail/: kv::SubmitQuestion
-// #include "calculator_window.hpp"   // calc/: kv::OpenCalculatorWindow
+#include "calculator_window.hpp"  // calc/: kv::OpenCalculatorWindow
 
 namespace kv {
 
@@ -56,9 +56,7 @@ void MainWindow::ConnectHandlers() {
   onClick("按钮2", [this] { OpenShopLink(config::kShopUrlPaipaiShop); });
   onClick("按钮4", [this] { OpenShopLink(config::kShopUrlPaipaiItem); });
   onClick("按钮5", [this] { SubmitQuestion(this); });  // mail/: 添加题目
-  onClick("按钮6", [this] {
-    // kv::OpenCalculatorWindow(this);  // calc/: 经验计算
-  });
+  onClick("按钮6", [this] { OpenCalculatorWindow(this); });  // calc/: 经验计算
 }
 
 void MainWindow::RunLookup() {
