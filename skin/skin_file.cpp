@@ -149,8 +149,30 @@ std::optional<SkinFile> ParseSkinFile(std::span<const unsigned char> bytes) {
         break;
       }
       case Section::Style:
-        if (key != "base" || !IsName(value)) return std::nullopt;
-        skin.baseStyle = std::string(value);
+        if (key == "base") {
+          if (!IsName(value)) return std::nullopt;
+          skin.baseStyle = std::string(value);
+        } else if (key == "font") {
+          skin.fontFamilies.clear();
+          for (std::size_t from = 0; from <= value.size();) {
+            std::size_t comma = value.find(',', from);
+            if (comma == std::string_view::npos) comma = value.size();
+            const auto family = Trim(value.substr(from, comma - from));
+            if (family.empty()) return std::nullopt;
+            skin.fontFamilies.emplace_back(family);
+            from = comma + 1;
+          }
+        } else if (key == "font-size") {
+          int px = 0;
+          for (char c : value) {
+            if (c < '0' || c > '9' || px > 100) return std::nullopt;
+            px = px * 10 + (c - '0');
+          }
+          if (px < 6 || px > 72) return std::nullopt;
+          skin.fontPixelSize = px;
+        } else {
+          return std::nullopt;
+        }
         break;
       default:
         return std::nullopt;

@@ -11,6 +11,8 @@
 //   Disabled.Text = muted    a role sets it for disabled widgets only
 //   [style]
 //   base = Fusion            the widget style the sheet is drawn over
+//   font = DejaVu Sans, Noto Sans CJK SC     the default font: families in
+//   font-size = 12                           order of preference, pixel size
 //   [style sheet]
 //   QPushButton { background: @paper; }     everything to the end of the
 //                                            file; @name stands for a colour
@@ -36,6 +38,8 @@ struct SkinFile {
   // Role as written ("Window", "Disabled.Text") to 0xRRGGBB.
   std::vector<std::pair<std::string, std::uint32_t>> palette;
   std::string baseStyle;   // may be empty: keep the current style
+  std::vector<std::string> fontFamilies;  // empty: keep the default font's
+  int fontPixelSize = 0;                  // 0: keep the default font's
   std::string styleSheet;  // UTF-8, every @name replaced by #rrggbb
 };
 

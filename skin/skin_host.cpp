@@ -1,6 +1,7 @@
 #include "skin_host.hpp"
 
 #include <QApplication>
+#include <QFont>
 #include <QPalette>
 #include <QStyle>
 #include <QStyleFactory>
@@ -120,10 +121,24 @@ bool ApplySkin(QApplication& app, std::span<const unsigned char> bytes) {
   }
 
   if (style != nullptr) QApplication::setStyle(style);  // the application owns it now
+  if (!skin->fontFamilies.empty() || skin->fontPixelSize > 0) {
+    QFont font = QApplication::font();
+    if (!skin->fontFamilies.empty()) {
+      QStringList families;
+      for (const std::string& f : skin->fontFamilies) families << QString::fromUtf8(f.data(), static_cast<qsizetype>(f.size()));
+      font.setFamilies(families);
+    }
+    if (skin->fontPixelSize > 0) font.setPixelSize(skin->fontPixelSize);
+    QApplication::setFont(font);
+  }
   QPalette palette = QApplication::style()->standardPalette();
   for (const Entry& e : all) palette.setColor(e.role, e.colour);
   for (const Entry& e : disabled) palette.setColor(QPalette::Disabled, e.role, e.colour);
   QApplication::setPalette(palette);
+  // Windows that exist already take the new font and palette now: once the
+  // sheet is in place, a font change that is still queued would not reach them.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::ApplicationFontChange);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::ApplicationPaletteChange);
   app.setStyleSheet(QString::fromUtf8(skin->styleSheet.data(), static_cast<qsizetype>(skin->styleSheet.size())));
   return true;
 }

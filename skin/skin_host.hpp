@@ -25,7 +25,8 @@ void AttachSkin();
 
 namespace skin {
 
-// Gives `app` the look of the skin file `bytes`. False, changing nothing,
+// Gives `app` the look of the skin file `bytes`: widget style, default font,
+// palette and style sheet. False, changing nothing,
 // when the bytes are not a skin file or name a style or palette role this
 // system does not have.
 bool ApplySkin(QApplication& app, std::span<const unsigned char> bytes);

@@ -34,6 +34,8 @@ constexpr std::string_view kSmall =
     "Disabled.Text = ink\n"
     "[style]\n"
     "base = Fusion\n"
+    "font = DejaVu Sans ,Noto Sans CJK SC\n"
+    "font-size = 12\n"
     "[style sheet]\n"
     "QWidget { background: @paper; border: 1px solid @ink; } /* @ink; again */\n"
     "; not a comment here\n";
@@ -44,6 +46,8 @@ TEST(SkinFile, ReadsColoursPaletteStyleAndSheet) {
   EXPECT_EQ(skin->colours, (decltype(skin->colours){{"paper", 0xF0E0D0}, {"ink", 0x102030}}));
   EXPECT_EQ(skin->palette, (decltype(skin->palette){{"Window", 0xF0E0D0}, {"Disabled.Text", 0x102030}}));
   EXPECT_EQ(skin->baseStyle, "Fusion");
+  EXPECT_EQ(skin->fontFamilies, (std::vector<std::string>{"DejaVu Sans", "Noto Sans CJK SC"}));
+  EXPECT_EQ(skin->fontPixelSize, 12);
   EXPECT_EQ(skin->styleSheet,
             "QWidget { background: #f0e0d0; border: 1px solid #102030; } /* #102030; again */\n"
             "; not a comment here\n");
@@ -83,7 +87,12 @@ TEST(SkinFile, RefusesAnythingElse) {
       {"empty value", "kelvaro-skin 1\n[colours]\na =\n"},
       {"palette of unknown colour", "kelvaro-skin 1\n[palette]\nWindow = paper\n"},
       {"key before any section", "kelvaro-skin 1\na = #000000\n"},
-      {"unknown style key", "kelvaro-skin 1\n[style]\nfont = x\n"},
+      {"unknown style key", "kelvaro-skin 1\n[style]\ncolour = x\n"},
+      {"empty font family", "kelvaro-skin 1\n[style]\nfont = A,,B\n"},
+      {"font size too small", "kelvaro-skin 1\n[style]\nfont-size = 5\n"},
+      {"font size too large", "kelvaro-skin 1\n[style]\nfont-size = 73\n"},
+      {"font size not a number", "kelvaro-skin 1\n[style]\nfont-size = 12px\n"},
+      {"font size overflowing", "kelvaro-skin 1\n[style]\nfont-size = 99999999999999999999\n"},
       {"unknown colour in sheet", "kelvaro-skin 1\n[colours]\na = #000000\n[style sheet]\nQLabel { color: @b; }"},
       {"bare @ in sheet", "kelvaro-skin 1\n[style sheet]\nQLabel { color: @; }"},
       {"invalid UTF-8", "kelvaro-skin 1\n[style sheet]\n\xC3("},

@@ -45,18 +45,23 @@ std::vector<unsigned char> Skin(std::string_view text) {
   return b;
 }
 
-constexpr QRgb kPaper = 0xF3F5F8;   // the skin's window colour
-constexpr QRgb kAccent = 0x2F5E8E;  // its accent (progress, selection)
+constexpr QRgb kPaper = 0xE9EEF5;   // the skin's window colour
+constexpr QRgb kAccent = 0x2B5A8A;  // its accent (progress, selection)
 
 TEST(Skin, AttachedOnceItReachesOpenAndLaterWindows) {
   App();
   QWidget before;
+  auto* label = new QLabel(QStringLiteral(u"已经下载:"), &before);
   before.resize(200, 100);
   before.show();
   ASSERT_NE(before.palette().color(QPalette::Window).rgb() & 0xFFFFFF, kPaper);
 
   AttachSkin();
   EXPECT_FALSE(App().styleSheet().isEmpty());
+  // The default font has the size the windows' fixed layouts are made for.
+  EXPECT_EQ(QApplication::font().pixelSize(), 12);
+  EXPECT_EQ(before.font().pixelSize(), 12);
+  EXPECT_EQ(label->font().pixelSize(), 12);
   EXPECT_EQ(before.palette().color(QPalette::Window).rgb() & 0xFFFFFF, kPaper);
 
   QWidget after;
@@ -123,18 +128,20 @@ TEST(Skin, ASkinThatCannotBeReadChangesNothing) {
   App().setStyleSheet(QStringLiteral("QWidget { background: #123456; }"));
   const QStyle* style = QApplication::style();
   const QPalette palette = QApplication::palette();
+  const QFont font = QApplication::font();
   const std::vector<std::vector<unsigned char>> bad = {
       {},
       {'M', 'Z', 0, 0},
       Skin("kelvaro-skin 9\n"),
       Skin("kelvaro-skin 1\n[colours]\na = #000000\n[palette]\nNoSuchRole = a\n"),
-      Skin("kelvaro-skin 1\n[style]\nbase = NoSuchStyle\n"),
+      Skin("kelvaro-skin 1\n[style]\nfont-size = 30\nbase = NoSuchStyle\n"),
       Skin("kelvaro-skin 1\n[style sheet]\nQLabel { background: @nothing; }"),
   };
   for (const auto& bytes : bad) {
     EXPECT_FALSE(ApplySkin(App(), bytes));
     EXPECT_EQ(QApplication::style(), style);
     EXPECT_EQ(QApplication::palette(), palette);
+    EXPECT_EQ(QApplication::font(), font);
     EXPECT_EQ(App().styleSheet(), QStringLiteral("QWidget { background: #123456; }"));
   }
 }
