@@ -14,7 +14,7 @@
 
 // Parts of the start-up that other parts of the program provide; their call
 // sites are below.
-// #include "skin_host.hpp"      // skin/: kv::LoadSkinEngine, kv::AttachSkin
+#include "skin_host.hpp"  // skin/: kv::LoadSkinEngine, kv::AttachSkin
 // #include "version_check.hpp"  // update/: kv::CheckVersion
 
 namespace kv {
@@ -55,7 +55,7 @@ void PrepareEnvironment() {
 
 void MainWindowCreated(MainWindow* window) {
   (void)window;
-  // 1. kv::AttachSkin();          // skin/: attach the built-in skin
+  AttachSkin();  // 1. attach the built-in skin to every window
   // 2. kv::CheckVersion(window);  // update/: may end the program, or open the
   //                               // Update window and close this one
   // 3. The bank, only once the version check has returned.
@@ -70,7 +70,7 @@ QPointer<MainWindow> StartProgram() {
   //    their state.
   InstallExitCleanup();
   RegisterExitCleanup([] { ReleaseQuestionBank(); });
-  // 4. kv::LoadSkinEngine();  // skin/: load the skin engine before any window exists
+  LoadSkinEngine();  // 4. the skin engine, before any window exists
   // 5. The main window, then its created handler.
   QPointer<MainWindow> window = new MainWindow;
   if (!window->Loaded()) ui::FatalError("载入启动窗口失败");

@@ -28,6 +28,16 @@ namespace {
 
 using kv::test::Q;
 
+// Records the reasons of the focus-in events a widget gets.
+struct FocusReasons : QObject {
+  explicit FocusReasons(QWidget* w) { w->installEventFilter(this); }
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::FocusIn) seen.append(static_cast<QFocusEvent*>(e)->reason());
+    return false;
+  }
+  QList<Qt::FocusReason> seen;
+};
+
 class MainWindowTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -59,8 +69,9 @@ class MainWindowTest : public testing::Test {
     return out;
   }
   void Type(const QString& text) {
-    box->setFocus(Qt::OtherFocusReason);  // empties the box
-    QTest::keyClicks(box, text);
+    window->ResultList()->setFocus(Qt::TabFocusReason);
+    box->setFocus(Qt::TabFocusReason);  // the returning focus empties the box
+    kv::test::TypeText(box, text);
   }
 
   std::unique_ptr<kv::MainWindow> window;
@@ -75,7 +86,7 @@ TEST_F(MainWindowTest, TypingListsHitsNumberedWithQuestionAndAnswer) {
   EXPECT_EQ(Column(2), QStringList({Q(u"红色"), Q(u"黄色"), ""}));
   // The list follows every keystroke: one more character narrows it, and the
   // numbers start again at 1.
-  QTest::keyClicks(box, Q(u"题"));
+  kv::test::TypeText(box, Q(u"题"));
   EXPECT_EQ(Column(0), QStringList({"1"}));
   EXPECT_EQ(Cell(0, 1), "");
   QTest::keyClick(box, Qt::Key_Backspace);
@@ -90,7 +101,7 @@ TEST_F(MainWindowTest, TypingListsHitsNumberedWithQuestionAndAnswer) {
 TEST_F(MainWindowTest, KeywordWithoutAGbkFormListsNothing) {
   Type(Q(u"颜色"));
   ASSERT_EQ(model->rowCount(), 3);
-  QTest::keyClicks(box, Q(u"\U0001F34E"));  // an emoji: no GBK form, never "?" or a stray byte
+  kv::test::TypeText(box, Q(u"\U0001F34E"));  // an emoji: no GBK form, never "?" or a stray byte
   EXPECT_EQ(model->rowCount(), 0);
   kv::QuestionBank.push_back("问号?|是");
   box->setText(Q(u"\U0001F34E"));
@@ -137,23 +148,23 @@ TEST_F(MainWindowTest, FocusReturningToTheBoxClearsItButNotAfterItsContextMenu) 
   EXPECT_EQ(model->rowCount(), 0);
 
   // Clicking into the box.
-  QTest::keyClicks(box, Q(u"颜色"));
+  kv::test::TypeText(box, Q(u"颜色"));
   window->ResultList()->setFocus(Qt::TabFocusReason);
   QTest::mouseClick(box, Qt::LeftButton);
   EXPECT_EQ(box->text(), "");
 
   // The box's context menu (right-click, Paste) hands the focus back with
   // PopupFocusReason; the pasted keyword stays.
-  QTest::keyClicks(box, Q(u"颜色"));
-  QTimer::singleShot(50, [this] {
-    QWidget* popup = QApplication::activePopupWidget();
-    ASSERT_TRUE(popup);
-    box->insert(Q(u"？"));  // what Paste does
-    popup->close();
-  });
+  kv::test::TypeText(box, Q(u"颜色"));
+  FocusReasons reasons(box);
   QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(5, 5), box->mapToGlobal(QPoint(5, 5)));
   QApplication::sendEvent(box, &menu);
+  QWidget* popup = QApplication::activePopupWidget();
+  ASSERT_TRUE(popup);
+  box->insert(Q(u"？"));  // what Paste does
+  popup->close();
   QApplication::processEvents();
+  EXPECT_EQ(reasons.seen, QList<Qt::FocusReason>({Qt::PopupFocusReason}));
   EXPECT_EQ(box->text(), Q(u"颜色？"));
   EXPECT_EQ(model->rowCount(), 2);
 }
