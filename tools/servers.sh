@@ -40,7 +40,12 @@ PY
   if pid_alive "$STATE/nginx.pid"; then
     echo "nginx already runs (pid $(cat "$STATE/nginx.pid"))"
   else
-    sed -e "s|@STATE@|$STATE|g" -e "s|@PORT@|$HTTP_PORT|g" "$ROOT/tools/servers/nginx.conf.in" >"$STATE/nginx.conf"
+    # Started by root, nginx would hand its workers to an unprivileged user that
+    # may not reach the state folder; keep them as the user who started it.
+    user_line=""
+    [[ $(id -u) -eq 0 ]] && user_line="user $(id -un) $(id -gn);\n"
+    sed -e "s|@STATE@|$STATE|g" -e "s|@PORT@|$HTTP_PORT|g" -e "s|@USER@|$user_line|" \
+      "$ROOT/tools/servers/nginx.conf.in" >"$STATE/nginx.conf"
     nginx -q -c "$STATE/nginx.conf" -p "$STATE" -e "$STATE/nginx-error.log"
     wait_port "$HTTP_PORT" || { echo "nginx did not come up; see $STATE/nginx-error.log" >&2; exit 1; }
     echo "web server:  http://127.0.0.1:$HTTP_PORT/ (pid $(cat "$STATE/nginx.pid"))"
