@@ -15,7 +15,7 @@
 // Parts of the start-up that other parts of the program provide; their call
 // sites are below.
 #include "skin_host.hpp"  // skin/: kv::LoadSkinEngine, kv::AttachSkin
-// #include "version_check.hpp"  // update/: kv::CheckVersion
+#include "check_version.hpp"  // update/: kv::CheckVersion
 
 namespace kv {
 
@@ -56,8 +56,9 @@ void PrepareEnvironment() {
 void MainWindowCreated(MainWindow* window) {
   (void)window;
   AttachSkin();  // 1. attach the built-in skin to every window
-  // 2. kv::CheckVersion(window);  // update/: may end the program, or open the
-  //                               // Update window and close this one
+  // 2. The version check: may end the program, or open the Update window and
+  //    close this one (which then stays hidden).
+  CheckVersion(window);
   // 3. The bank, only once the version check has returned.
   LoadQuestionBank();
 }

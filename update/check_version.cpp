@@ -8,7 +8,13 @@
 
 namespace kv {
 
-void CheckVersion(QWidget* mainWindow) { CheckVersion(mainWindow, UpdateSources::Installed()); }
+namespace {
+std::optional<UpdateSources> testSources;  // user-interface thread only
+}  // namespace
+
+void SetUpdateSourcesForTesting(std::optional<UpdateSources> sources) { testSources = std::move(sources); }
+
+void CheckVersion(QWidget* mainWindow) { CheckVersion(mainWindow, testSources ? *testSources : UpdateSources::Installed()); }
 
 void CheckVersion(QWidget* mainWindow, const UpdateSources& sources) {
   const std::vector<unsigned char> page = FetchUrl(sources.versionUrl);

@@ -1,6 +1,8 @@
 // The version check at start-up, with its prompt.
 #pragma once
 
+#include <optional>
+
 #include "update_window.hpp"
 
 class QWidget;
@@ -14,5 +16,10 @@ namespace kv {
 // called this goes on. Returns normally otherwise.
 void CheckVersion(QWidget* mainWindow);
 void CheckVersion(QWidget* mainWindow, const UpdateSources& sources);
+
+// For tests of the start-up: while set, CheckVersion(mainWindow) uses these
+// sources (a local version page) in place of the installed ones; nullopt goes
+// back to the installed ones.
+void SetUpdateSourcesForTesting(std::optional<UpdateSources> sources);
 
 }  // namespace kv

@@ -6,7 +6,9 @@
 #include <QTest>
 #include <csignal>
 
+#include "check_version.hpp"
 #include "exit_cleanup.hpp"
+#include "http_peer.hpp"
 #include "question_bank.hpp"
 #include "startup.hpp"
 #include "ui/qt_app.hpp"
@@ -30,6 +32,11 @@ TEST(StartupDeathTest, LoadsTheBankShowsTheWindowCentredAndReleasesTheBankAtExit
       {
         kv::test::App();
         if (!kv::QuestionBank.empty()) std::_Exit(10);  // empty until the created handler
+        // The version page publishes this version: the check lets start-up go on.
+        kv::test::HttpPeer page([](const kv::test::HttpRequest&, kv::test::PeerConnection& c) {
+          c.Send(kv::test::Answer(200, "最新版本:v1.9!!!!!!"));
+        });
+        kv::SetUpdateSourcesForTesting(kv::UpdateSources{page.Url("/version.htm"), "", "", ""});
         QPointer<kv::MainWindow> window = kv::StartProgram();
         if (window.isNull() || !window->isVisible()) std::_Exit(11);
         kv::TextArray expected;

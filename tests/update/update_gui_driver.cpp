@@ -45,7 +45,7 @@ QString State(QWidget* w) {
 
 // Answers the Yes/No prompt: first Esc, which must leave it open, then the button.
 void AnswerPrompt(bool yes) {
-  auto* timer = new QTimer;
+  auto* timer = new QTimer(qApp);
   QObject::connect(timer, &QTimer::timeout, [timer, yes] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (box == nullptr) return;
