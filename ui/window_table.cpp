@@ -12,6 +12,8 @@
 #include <QScreen>
 #include <QSet>
 #include <QHash>
+#include <QPainter>
+#include <algorithm>
 
 #include "gbk.hpp"
 #include "report_list.hpp"
@@ -60,6 +62,33 @@ class EscapeCloses : public QObject {
   }
 };
 
+// A label of several lines. The lines keep the pitch a classic 12-pixel
+// dialog font has, so a label sized for that font holds all of its lines even
+// where the display font (a CJK font with generous line spacing) is taller.
+class LinesLabel : public QLabel {
+ public:
+  using QLabel::QLabel;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    const QStringList lines = text().split(u'\n');
+    if (lines.size() < 2) {
+      QLabel::paintEvent(event);
+      return;
+    }
+    const QFontMetrics metrics(font());
+    const int em = QFontInfo(font()).pixelSize();
+    const int pitch = std::max(em + 1, std::min(metrics.lineSpacing(), height() / static_cast<int>(lines.size())));
+    QPainter painter(this);
+    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+    painter.setFont(font());
+    // Ideographs reach from about 0.88 em above the baseline to 0.12 em below
+    // it; centre that box in each line.
+    const int baseline = (pitch + em * 76 / 100) / 2;
+    for (int i = 0; i < lines.size(); ++i) painter.drawText(QPoint(0, i * pitch + baseline), lines[i]);
+  }
+};
+
 QString DisplayText(std::string_view gbk) {
   QString s = FromGbk(gbk);
   s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -72,7 +101,7 @@ QWidget* CreateControl(const ControlDef& c, QWidget* parent) {
   switch (c.kind) {
     case ControlKind::Label:
     case ControlKind::TransparentLabel: {
-      auto* label = new QLabel(parent);
+      auto* label = caption.contains(u'\n') ? new LinesLabel(parent) : new QLabel(parent);
       label->setTextFormat(Qt::PlainText);
       label->setText(caption);
       if (caption.contains(u'\n')) label->setAlignment(Qt::AlignLeft | Qt::AlignTop);

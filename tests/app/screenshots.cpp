@@ -12,6 +12,7 @@
 #include "main_form.hpp"
 #include "main_window.hpp"
 #include "question_bank.hpp"
+#include "result_list_model.hpp"
 #include "skin_host.hpp"
 #include "ui/qt_app.hpp"
 #include "window_table.hpp"

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "about_form.hpp"
 #include "gbk.hpp"
 #include "main_form.hpp"
 #include "report_list.hpp"
@@ -197,6 +198,51 @@ TEST(MainForm, CaptionSizeAndResultColumns) {
   EXPECT_EQ(list->columns[1].width, 308);
   EXPECT_EQ(list->columns[2].header, "答案区");
   EXPECT_EQ(list->columns[2].width, 150);
+}
+
+TEST(AboutForm, TextLineByLineWithItsLeadingSpaces) {
+  const std::pair<int, const char16_t*> lines[] = {
+      {0, u""}, {19, u""}, {20, u"Kelvaro职业代练 联系QQ:135790"}, {0, u""}, {11, u""},
+      {11, u"可能 我的软件不是最好的 但是我会努力让功能更多"}, {0, u""}, {0, u""},
+      {1, u"由于小Z还是第一次做软件 会有很多做的不好的地方 希望大家多包涵"}, {0, u""}, {0, u""},
+      {3, u"答题器已经更新  有很多题目没有 大家可以自己添加或者联系我"}, {0, u""}, {0, u""},
+      {23, u"希望可以和大家一起把软件做好 "}, {50, u""}, {35, u"官方群号:2468024"}};
+  QString expected;
+  for (const auto& [spaces, text] : lines) {
+    expected += QString(spaces, u' ') + kv::test::Q(text) + QStringLiteral("\r\n");
+  }
+  expected.chop(2);  // no break after the last line
+  const auto bytes = kv::ui::ToGbk(expected);
+  ASSERT_TRUE(bytes);
+  EXPECT_EQ(kv::ui::AboutText(), *bytes);
+
+  const WindowDef& form = kv::ui::AboutForm();
+  EXPECT_EQ(form.caption, "");
+  EXPECT_EQ(kv::ui::ClientSize(form), QSize(374, 225));
+  ASSERT_EQ(form.controls.size(), 1u);
+  EXPECT_EQ(form.controls[0].formName, "标签1");
+  EXPECT_EQ(form.controls[0].caption, kv::ui::AboutText());
+}
+
+TEST(AboutForm, EveryLineIsDrawnInsideTheLabel) {
+  kv::test::App();
+  QDialog dialog;
+  ASSERT_TRUE(kv::ui::BuildWindow(kv::ui::AboutForm(), &dialog));
+  QLabel* label = kv::ui::FindLabel(&dialog, "标签1");
+  ASSERT_TRUE(label);
+  // The last line ("官方群号:2468024") must be drawn inside the label: taking
+  // it away must change the picture. At the display font's own line spacing
+  // it would fall outside the label and nothing would change.
+  const QString text = label->text();
+  const QImage full = label->grab().toImage();
+  label->setText(text.left(text.lastIndexOf(u'\n')));
+  const QImage shorter = label->grab().toImage();
+  label->setText(text);
+  ASSERT_EQ(full.size(), shorter.size());
+  int ink = 0;
+  for (int y = 0; y < full.height(); ++y)
+    for (int x = 0; x < full.width(); ++x) ink += full.pixel(x, y) != shorter.pixel(x, y);
+  EXPECT_GT(ink, 20);
 }
 
 }  // namespace
