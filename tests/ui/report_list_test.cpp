@@ -25,11 +25,11 @@ constexpr kv::ui::ColumnDef kColumns[] = {{"编号", 40}, {"提问", 308}, {"答
 
 struct Fixture {
   Fixture() {
-    kv::test::App();
     list.SetColumns(kColumns);
     list.setModel(&model);
     list.resize(502, 165);
   }
+  QApplication& app = kv::test::App();  // before any widget
   kv::ui::ReportList list;
   kv::ui::ResultListModel model{QStringList({kv::test::Q(u"编号"), kv::test::Q(u"提问"), kv::test::Q(u"答案区")})};
 };
