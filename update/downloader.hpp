@@ -1,5 +1,6 @@
 // The resumable downloader: copies one HTTP resource into one local file in
-// chunks of at most 10240 bytes and reports after every chunk.
+// chunks of at most 10240 bytes (each written with one write and reported with
+// one handler call) and reports after every chunk.
 #pragma once
 
 #include <cstdint>

@@ -5,6 +5,10 @@
 # /tmp and are removed at the end; nginx is stopped by its pid.
 #
 #   bench/update/download_bench.sh [build dir] [size in MiB, default 200] [rounds, default 3]
+#
+# OUT_DIR=<folder> puts the two downloads there instead of the temporary
+# folder (for example /dev/shm, to keep the disk's write-back out of the
+# comparison). The two tools take turns going first.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD=${1:-$ROOT/build}
@@ -17,10 +21,11 @@ WORK=$(mktemp -d /tmp/kv-download-bench.XXXXXX)
 SERVER=""
 finish() {
   if [[ -n $SERVER ]]; then kill "$SERVER" 2>/dev/null || true; wait "$SERVER" 2>/dev/null || true; fi
-  rm -rf "$WORK"
+  rm -rf "$WORK" "${OUT:-}"
 }
 trap finish EXIT
 mkdir "$WORK/www" "$WORK/out"
+OUT=$(mktemp -d "${OUT_DIR:-$WORK/out}/kv-out.XXXXXX")
 
 PORT=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 head -c $((SIZE_MIB << 20)) /dev/urandom >"$WORK/www/big.bin"
@@ -35,29 +40,42 @@ done
 
 URL=http://127.0.0.1:$PORT/big.bin
 field() { sed -n "s/.*$1=\([0-9.]*\).*/\1/p"; }
-best_ours=0
-best_curl=0
-for round in $(seq "$ROUNDS"); do
-  line=$("$BENCH" "$URL" "$WORK/out/ours.bin")
-  cmp -s "$WORK/www/big.bin" "$WORK/out/ours.bin" || { echo "DownloadFile: file differs" >&2; exit 1; }
-  rm -f "$WORK/out/ours.bin"
+all_ours=()
+all_curl=()
+run_ours() {
+  local line
+  line=$("$BENCH" "$URL" "$OUT/ours.bin")
+  cmp -s "$WORK/www/big.bin" "$OUT/ours.bin" || { echo "DownloadFile: file differs" >&2; exit 1; }
+  rm -f "$OUT/ours.bin"
   ours=$(field mib_per_s <<<"$line")
   rss_ours=$(field peak_rss_kib <<<"$line")
-
-  curl_line=$(/usr/bin/time -f 'peak_rss_kib=%M' curl -sS -o "$WORK/out/curl.bin" -w 'bytes_per_s=%{speed_download}\n' "$URL" 2>&1)
-  cmp -s "$WORK/www/big.bin" "$WORK/out/curl.bin" || { echo "curl: file differs" >&2; exit 1; }
-  rm -f "$WORK/out/curl.bin"
-  theirs=$(awk -v b="$(field bytes_per_s <<<"$curl_line")" 'BEGIN { printf "%.1f", b / 1048576 }')
-  rss_curl=$(field peak_rss_kib <<<"$curl_line")
-
+}
+run_curl() {
+  local line
+  line=$(/usr/bin/time -f 'peak_rss_kib=%M' curl -sS -o "$OUT/curl.bin" -w 'bytes_per_s=%{speed_download}\n' "$URL" 2>&1)
+  cmp -s "$WORK/www/big.bin" "$OUT/curl.bin" || { echo "curl: file differs" >&2; exit 1; }
+  rm -f "$OUT/curl.bin"
+  theirs=$(awk -v b="$(field bytes_per_s <<<"$line")" 'BEGIN { printf "%.1f", b / 1048576 }')
+  rss_curl=$(field peak_rss_kib <<<"$line")
+}
+for round in $(seq "$ROUNDS"); do
+  if ((round % 2)); then run_ours; run_curl; else run_curl; run_ours; fi
   printf 'round %d: DownloadFile %8.1f MiB/s (peak RSS %6d KiB)   curl %8.1f MiB/s (peak RSS %6d KiB)\n' \
     "$round" "$ours" "$rss_ours" "$theirs" "$rss_curl"
-  best_ours=$(awk -v a="$best_ours" -v b="$ours" 'BEGIN { print (b > a) ? b : a }')
-  best_curl=$(awk -v a="$best_curl" -v b="$theirs" 'BEGIN { print (b > a) ? b : a }')
+  all_ours+=("$ours")
+  all_curl+=("$theirs")
 done
 
-small=$("$BENCH" "http://127.0.0.1:$PORT/small.bin" "$WORK/out/small.bin")
-big=$("$BENCH" "$URL" "$WORK/out/ours.bin")
-rm -f "$WORK/out/"*
+small=$("$BENCH" "http://127.0.0.1:$PORT/small.bin" "$OUT/small.bin")
+big=$("$BENCH" "$URL" "$OUT/ours.bin")
+rm -f "$OUT/"*
 echo "peak RSS of DownloadFile: 20 MiB file $(field peak_rss_kib <<<"$small") KiB, ${SIZE_MIB} MiB file $(field peak_rss_kib <<<"$big") KiB"
-awk -v a="$best_ours" -v b="$best_curl" 'BEGIN { printf "best of %d: DownloadFile %.1f MiB/s, curl %.1f MiB/s, ratio %.2f (goal >= 0.90)\n", '"$ROUNDS"', a, b, a / b }'
+# Best and median of the rounds: the machine's other load moves single rounds a lot.
+best() { printf '%s\n' "$@" | sort -g | tail -1; }
+median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+for kind in best median; do
+  a=$($kind "${all_ours[@]}")
+  b=$($kind "${all_curl[@]}")
+  awk -v k="$kind" -v n="$ROUNDS" -v a="$a" -v b="$b" \
+    'BEGIN { printf "%s of %d: DownloadFile %.1f MiB/s, curl %.1f MiB/s, ratio %.2f (goal >= 0.90)\n", k, n, a, b, a / b }'
+done
