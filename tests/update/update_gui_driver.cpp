@@ -91,11 +91,13 @@ int main(int argc, char** argv) {
     delete main;
     return 0;
   }
-  Say(QStringLiteral("update window %1 %2x%3 visible=%4")
+  Say(QStringLiteral("update window %1 %2x%3 visible=%4 modal=%5 owner=%6")
           .arg(update->windowTitle())
           .arg(update->width())
           .arg(update->height())
-          .arg(update->isVisible() ? 1 : 0));
+          .arg(update->isVisible() ? 1 : 0)
+          .arg(update->isModal() ? 1 : 0)
+          .arg(update->parentWidget() ? 1 : 0));
 
   if (scenario == QStringLiteral("yes-close")) {
     QTimer::singleShot(200, update, [update] { QTest::keyClick(update, Qt::Key_Escape); });

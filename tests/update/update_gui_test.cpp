@@ -141,7 +141,7 @@ TEST_F(UpdateGui, FailedFetchPromptsAndYesOpensTheUpdateWindow) {
   EXPECT_TRUE(child.Has("prompt open after esc")) << child.out;
   // The created handler goes on after the check; the main window is gone after it.
   EXPECT_TRUE(child.Has("bank loaded")) << child.out;
-  EXPECT_TRUE(child.Has(U(u8"update window 自动更新 374x97 visible=1"))) << child.out;
+  EXPECT_TRUE(child.Has(U(u8"update window 自动更新 374x97 visible=1 modal=0 owner=0"))) << child.out;
   EXPECT_TRUE(child.Has("main window gone")) << child.out;
   EXPECT_LT(child.out.find("bank loaded"), child.out.find("main window gone")) << child.out;
 }
