@@ -110,6 +110,12 @@ bool Show(MessageKind kind, std::string_view gbkText, std::string_view gbkCaptio
 
 }  // namespace
 
+QMessageBox* CreateMessageBox(std::string_view gbkText, std::string_view gbkCaption) {
+  auto* box = new Box(DisplayText(gbkText), FromGbk(gbkCaption), false);
+  box->addButton(QMessageBox::Ok);
+  return box;
+}
+
 void ShowMessage(std::string_view gbkText, std::string_view gbkCaption) {
   Show(MessageKind::Ok, gbkText, gbkCaption);
 }

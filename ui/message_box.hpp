@@ -3,6 +3,7 @@
 // shown on the user-interface thread and the caller waits for the answer.
 #pragma once
 
+#include <QMessageBox>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,10 @@ void ShowMessage(std::string_view gbkText, std::string_view gbkCaption = "信息
 // Yes and No; true for Yes. Esc and the close box do nothing: the user must
 // choose. Ctrl+C copies the text.
 bool AskYesNo(std::string_view gbkText, std::string_view gbkCaption);
+
+// An OK box of the same kind that is not shown yet, for a caller that shows it
+// without waiting (modeless) and reacts to its finished() signal.
+QMessageBox* CreateMessageBox(std::string_view gbkText, std::string_view gbkCaption = "信息：");
 
 // For tests: while a hook is set, no box is shown; the hook gets what would be
 // shown (GBK) and gives the answer (ignored for ShowMessage). It runs on the

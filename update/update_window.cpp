@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "archive.hpp"
+#include "message_box.hpp"
 #include "byte_block.hpp"
 #include "desktop.hpp"
 #include "exit_cleanup.hpp"
@@ -75,9 +76,7 @@ void ShowAndWait(const std::shared_ptr<DownloadContext>& context, const Text& me
   if (context->cancel) return;
   const int number = ++context->messagesPosted;
   ui::RunOnUiThread([context, message, number, afterOk = std::move(afterOk)] {
-    auto* box = new QMessageBox(QMessageBox::NoIcon, ui::FromGbk(kMessageCaption), ui::FromGbk(message),
-                                QMessageBox::Ok);
-    box->setTextFormat(Qt::PlainText);
+    QMessageBox* box = ui::CreateMessageBox(message, kMessageCaption);
     box->setWindowModality(Qt::NonModal);
     box->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(box, &QMessageBox::finished, [context, number, afterOk] {

@@ -1,0 +1,287 @@
+#!/usr/bin/python3
+"""End to end: the real program in a real X server (Xvfb) against the real
+loopback servers of tools/servers.sh, driven the way a user drives it, with
+xdotool for keys and clicks and the clipboard (xclip) to read what it shows.
+
+  1. type a keyword and copy the result list: the rows of the bank's hits;
+  2. submit a question: the mail arrives in the SMTP server's folder;
+  3. publish a newer version, start again, answer Yes, press 立即更新 and
+     follow the download to "下载完成!": the archive is byte-identical and the
+     desktop was asked to open it.
+
+Usage: e2e_test.py <source dir> <program>. Needs the default build's addresses
+(loopback ports 18080 and 2525). Everything it starts, it ends by pid.
+"""
+import hashlib
+import json
+import os
+import pathlib
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import urllib.parse
+
+ROOT = pathlib.Path(sys.argv[1]).resolve()
+PROGRAM = pathlib.Path(sys.argv[2]).resolve()
+DEADLINE = time.monotonic() + 240
+ARCHIVE_NAME = "KelvaroOstrin答题器.rar"
+
+# Control positions in the client areas, from the window tables in ui/.
+KEYWORD_BOX = (130, 25)
+RESULT_LIST = (250, 120)
+QUESTION_BOX = (150, 228)
+SUBMIT_BUTTON = (372, 226)
+
+
+class Failure(Exception):
+    pass
+
+
+def check(cond, what):
+    if not cond:
+        raise Failure(what)
+
+
+def wait_for(what, probe, timeout=30.0, step=0.1):
+    end = min(time.monotonic() + timeout, DEADLINE)
+    while time.monotonic() < end:
+        value = probe()
+        if value:
+            return value
+        time.sleep(step)
+    raise Failure(f"timed out waiting for {what}")
+
+
+def port_free(port):
+    with socket.socket() as s:
+        s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        try:
+            s.bind(("127.0.0.1", port))
+            return True
+        except OSError:
+            return False
+
+
+def found_on_boundary(line: bytes, key: bytes) -> bool:
+    """The lookup's rule: a match starts only where the character walk stands."""
+    p = 0
+    while p + len(key) <= len(line):
+        if line[p:p + len(key)] == key:
+            return True
+        p += 2 if line[p] >= 0x80 else 1
+    return False
+
+
+def expected_rows(keyword: str):
+    bank = (ROOT / "assets" / "bank.txt").read_bytes().split(b"\r\n")
+    key = keyword.encode("gbk")
+    rows = []
+    for line in bank:
+        if found_on_boundary(line, key):
+            q, a = line.decode("gbk").split("|")
+            rows.append(f"{len(rows) + 1}\t{q}\t{a}")
+    return rows
+
+
+class Session:
+    def __init__(self, tmp: pathlib.Path):
+        self.tmp = tmp
+        self.procs = []
+        self.env = dict(os.environ)
+        self.servers_dir = tmp / "servers"
+        self.servers_env = dict(os.environ, KELVARO_SERVERS_DIR=str(self.servers_dir))
+
+    def start_x(self):
+        r, w = os.pipe()
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                                pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(w)
+        self.procs.append(xvfb)
+        with os.fdopen(r) as f:
+            display = f.readline().strip()
+        check(display, "Xvfb did not report a display")
+        fakebin = self.tmp / "fakebin"
+        fakebin.mkdir()
+        # The desktop's opener: record what the program asked to open.
+        opener = fakebin / "xdg-open"
+        opener.write_text(f'#!/bin/sh\nprintf "%s\\n" "$1" >> "{self.tmp}/opened.txt"\n')
+        opener.chmod(0o755)
+        home = self.tmp / "home"
+        home.mkdir()
+        self.env.update(DISPLAY=f":{display}", QT_QPA_PLATFORM="xcb", HOME=str(home),
+                        PATH=f"{fakebin}:{os.environ['PATH']}", XDG_RUNTIME_DIR=str(self.tmp))
+        self.env.pop("QT_QPA_PLATFORM_PLUGIN_PATH", None)
+
+    def x(self, *args, check_rc=True):
+        r = subprocess.run(["xdotool", *map(str, args)], env=self.env, capture_output=True, text=True, timeout=30)
+        if check_rc and r.returncode != 0:
+            raise Failure(f"xdotool {' '.join(map(str, args))}: {r.stderr.strip()}")
+        return r.stdout.strip()
+
+    def find_window(self, name, timeout=30.0):
+        def probe():
+            r = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", name], env=self.env,
+                               capture_output=True, text=True, timeout=10)
+            ids = r.stdout.split()
+            return ids[-1] if ids else None
+        return wait_for(f"a window named {name!r}", probe, timeout)
+
+    def origin(self, wid):
+        geo = dict(line.split("=") for line in self.x("getwindowgeometry", "--shell", wid).splitlines())
+        return int(geo["X"]), int(geo["Y"])
+
+    def click(self, wid, pos):
+        x0, y0 = self.origin(wid)
+        self.x("mousemove", "--sync", x0 + pos[0], y0 + pos[1])
+        self.x("click", "1")
+        time.sleep(0.3)
+
+    def key(self, wid, *keys):
+        self.x("windowfocus", "--sync", wid, check_rc=False)
+        for k in keys:
+            self.x("key", "--clearmodifiers", k)
+        time.sleep(0.3)
+
+    def type(self, text):
+        self.x("type", "--delay", "40", text)
+        time.sleep(0.3)
+
+    def paste(self, wid, text):
+        """Put text on the clipboard, then Ctrl+V, as a player pastes a question."""
+        owner = subprocess.Popen(["xclip", "-quiet", "-selection", "clipboard", "-i"], env=self.env,
+                                 stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.procs.append(owner)
+        owner.stdin.write(text.encode("utf-8"))
+        owner.stdin.close()
+        time.sleep(0.3)
+        self.key(wid, "ctrl+v")
+        owner.terminate()
+        owner.wait(5)
+
+    def clipboard(self):
+        r = subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=self.env, capture_output=True,
+                           timeout=10)
+        return r.stdout.decode("utf-8", "replace") if r.returncode == 0 else ""
+
+    def start_program(self, bindir):
+        p = subprocess.Popen([str(bindir / PROGRAM.name)], env=self.env, cwd=self.tmp,
+                             stdout=subprocess.DEVNULL, stderr=open(self.tmp / "program.log", "ab"))
+        self.procs.append(p)
+        return p
+
+    def servers(self, verb):
+        subprocess.run([str(ROOT / "tools" / "servers.sh"), verb], env=self.servers_env, check=True,
+                       stdout=subprocess.DEVNULL, timeout=60)
+
+    def close(self):
+        try:
+            self.servers("stop")
+        except Exception:
+            pass
+        for p in reversed(self.procs):
+            if p.poll() is None:
+                p.send_signal(signal.SIGTERM)
+                try:
+                    p.wait(5)
+                except subprocess.TimeoutExpired:
+                    p.kill()
+
+
+def run(s: Session):
+    for port in (18080, 2525):
+        check(port_free(port), f"port {port} is taken: the default build's servers need it")
+    bindir = s.tmp / "bin"
+    bindir.mkdir()
+    shutil.copy2(PROGRAM, bindir / PROGRAM.name)
+    s.start_x()
+    s.servers("start")
+    (s.servers_dir / "mail").mkdir(parents=True, exist_ok=True)
+
+    # 1. A keyword lists the bank's hits, numbered, with their answers.
+    prog = s.start_program(bindir)
+    main = s.find_window("KelvaroOstrin")
+    keyword = "长江"
+    want = expected_rows(keyword)
+    check(want, "the bank has no line for the test keyword")
+    s.click(main, KEYWORD_BOX)
+    s.paste(main, keyword)
+    s.click(main, RESULT_LIST)
+    s.key(main, "ctrl+a", "ctrl+c")
+    got = wait_for("the copied rows", lambda: [l for l in s.clipboard().splitlines() if l] or None, 10)
+    check(got == want, f"rows differ:\n got {got[:5]}\nwant {want[:5]}")
+    print(f"ok: {keyword!r} lists {len(got)} rows")
+
+    # 2. A submitted question reaches the mail server.
+    question = "E2E question 7391: how many H2O?"
+    s.click(main, QUESTION_BOX)
+    s.type(question)
+    s.click(main, SUBMIT_BUTTON)
+    mail_dir = s.servers_dir / "mail"
+    record = wait_for("the submitted mail", lambda: sorted(mail_dir.glob("*.json")) or None, 20)
+    mail = json.loads(record[-1].read_text())
+    body = json.dumps(mail, ensure_ascii=False)
+    check(question.encode("gbk").hex() in body or question in body, f"the mail does not hold the question: {body[:400]}")
+    print(f"ok: the question arrived as {record[-1].name}")
+    s.key(main, "Escape")
+    rc = wait_for("the program to end on Esc", lambda: prog.poll() is not None and (prog.returncode,), 15)
+    check(rc == (0,), f"exit code {rc}")
+
+    # 3. A newer version: Yes, 立即更新, the download to "下载完成!".
+    out = subprocess.run([str(ROOT / "tools" / "publish_version.sh"), "v2.0"], env=s.servers_env, check=True,
+                         capture_output=True, text=True, timeout=60).stdout
+    print("ok:", out.strip())
+    published = (s.servers_dir / "site" / os.fsdecode(ARCHIVE_NAME.encode("gbk"))).read_bytes()
+    prog = s.start_program(bindir)
+    prompt = s.find_window("^提示$")
+    s.key(prompt, "Return")  # Yes is the default button
+    update = s.find_window("^自动更新$")
+    s.key(update, "space")  # 立即更新 has the focus
+    done = s.find_window("^信息：$", timeout=60)
+    s.click(done, (10, 10))  # a click on the message's face gives it the keyboard
+    s.key(done, "ctrl+c")
+    text = wait_for("the message text", lambda: "下载完成!" in s.clipboard() and s.clipboard(), 10)
+    s.key(done, "Return")
+    rc = wait_for("the program to end after the download", lambda: prog.poll() is not None and (prog.returncode,), 20)
+    check(rc == (0,), f"exit code {rc}")
+    archive = bindir / ARCHIVE_NAME
+    check(archive.exists(), "no archive beside the program")
+    check(archive.read_bytes() == published, "the archive differs from the published one")
+    check(not (bindir / (ARCHIVE_NAME + ".part")).exists(), "a .part file was left behind")
+    opened = (s.tmp / "opened.txt").read_text() if (s.tmp / "opened.txt").exists() else ""
+    opened_paths = [urllib.parse.unquote(urllib.parse.urlsplit(u).path) for u in opened.split()]
+    check(str(archive) in opened_paths, f"the desktop was not asked to open the archive: {opened!r}")
+    print(f"ok: {text.strip()!r}, archive of {len(published)} bytes, sha256 {hashlib.sha256(published).hexdigest()[:16]}")
+
+
+def main():
+    tmp = pathlib.Path(tempfile.mkdtemp(prefix="kelvaro-e2e-"))
+    s = Session(tmp)
+    try:
+        run(s)
+        print("1 passed, 0 failed")
+        return 0
+    except Failure as e:
+        print(f"FAILED: {e}")
+        if "DISPLAY" in s.env:
+            r = subprocess.run(["xdotool", "search", "--name", "."], env=s.env, capture_output=True, text=True)
+            names = [subprocess.run(["xdotool", "getwindowname", w], env=s.env, capture_output=True,
+                                    text=True).stdout.strip() for w in r.stdout.split()]
+            print("windows:", [n for n in names if n])
+            shot = pathlib.Path(os.environ.get("KELVARO_E2E_SHOT", "/tmp/kelvaro-e2e-failure.png"))
+            subprocess.run(["import", "-window", "root", str(shot)], env=s.env, capture_output=True)
+            print(f"screen at {shot}")
+        log = tmp / "program.log"
+        if log.exists():
+            print(log.read_text(errors="replace")[-2000:])
+        return 1
+    finally:
+        s.close()
+        shutil.rmtree(tmp, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
