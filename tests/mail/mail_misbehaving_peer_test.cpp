@@ -1,0 +1,126 @@
+// The SMTP client against peers that do not speak SMTP the usual way: a reply
+// of 10 MB without a line end, and a reply trickling in one byte at a time.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+
+#include "mail_client.hpp"
+#include "scripted_peer.hpp"
+
+namespace {
+
+using kv::test::Say;
+using kv::test::ScriptedPeer;
+using kv::test::ServerScript;
+using kv::test::StandardServer;
+
+constexpr char kLogin[] = "135790";
+constexpr char kPassword[] = "mintcloudsR7";
+
+std::string Ehlo() {
+  char name[101] = {};
+  gethostname(name, 100);
+  return std::string("EHLO ") + name;
+}
+
+// A reply written one byte per piece, `gap_ms` apart.
+ScriptedPeer::Reply ByteByByte(const std::string& text, int gap_ms) {
+  ScriptedPeer::Reply r;
+  for (char c : text) r.pieces.emplace_back(1, c);
+  r.gap_ms = gap_ms;
+  return r;
+}
+
+std::chrono::milliseconds Since(std::chrono::steady_clock::time_point t0) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0);
+}
+
+// Peak resident size in KiB of a child process that connects to a peer whose
+// greeting is `greeting_bytes` of 'z' without a line end; the child reports the
+// length of the error text it got through `error_size`.
+long ChildPeakKiB(std::size_t greeting_bytes, long& error_size) {
+  int to_child[2], from_child[2];
+  if (::pipe(to_child) != 0 || ::pipe(from_child) != 0) return -1;
+  // The child is forked before the peer and its 10 MB exist, so that none of
+  // the peer's memory is counted as the child's.
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    int port = 0;
+    if (::read(to_child[0], &port, sizeof port) != sizeof port) ::_exit(2);
+    kv::MailConnection conn;
+    const bool ok = kv::ConnectMailServer(conn, "127.0.0.1", port, kLogin, kPassword, 300);
+    const long size = static_cast<long>(conn.last_error.size());
+    if (::write(from_child[1], &size, sizeof size) != sizeof size) ::_exit(3);
+    ::_exit(ok ? 1 : 0);
+  }
+  long peak = -1;
+  {
+    ScriptedPeer peer(ScriptedPeer::Reply{{std::string(greeting_bytes, 'z')}}, StandardServer({}), 3000);
+    const int port = peer.port();
+    if (::write(to_child[1], &port, sizeof port) != sizeof port) error_size = -1;
+    if (::read(from_child[0], &error_size, sizeof error_size) != sizeof error_size) error_size = -1;
+    int status = 0;
+    rusage usage{};
+    if (::wait4(pid, &status, 0, &usage) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      peak = usage.ru_maxrss;
+    peer.Finish();
+  }
+  for (int fd : {to_child[0], to_child[1], from_child[0], from_child[1]}) ::close(fd);
+  return peak;
+}
+
+TEST(MisbehavingSmtpPeer, TenMegabyteReplyWithoutLineEndKeepsMemoryBounded) {
+  long small_error = 0, huge_error = 0;
+  const long small = ChildPeakKiB(100, small_error);
+  const long huge = ChildPeakKiB(10 << 20, huge_error);
+  ASSERT_GT(small, 0);
+  ASSERT_GT(huge, 0);
+  EXPECT_EQ(small_error, 100);
+  EXPECT_EQ(huge_error, static_cast<long>(kv::ReplyBuffer::kKeepBytes));
+  // Holding the reply, even once, would add 10 MB; what is allowed is the
+  // kept text and the read blocks.
+  EXPECT_LT(huge - small, 4 * 1024) << "peak " << small << " KiB against " << huge << " KiB";
+}
+
+TEST(MisbehavingSmtpPeer, OneBytePerHundredMillisecondsIsReadWhole) {
+  // Greeting and EHLO reply at 100 ms a byte: each takes longer than the
+  // two-second time-out, but no single silence does.
+  const std::string greeting = "220 slow.peer ready\r\n";
+  const std::string ehlo = "250-slow\r\n250 AUTH LOGIN\r\n";
+  ServerScript script;
+  script.replies[Ehlo()] = ByteByByte(ehlo, 100);
+  ScriptedPeer peer(ByteByByte(greeting, 100), StandardServer(script));
+  kv::MailConnection conn;
+  const auto t0 = std::chrono::steady_clock::now();
+  ASSERT_TRUE(kv::ConnectMailServer(conn, "127.0.0.1", peer.port(), kLogin, kPassword)) << conn.last_error;
+  EXPECT_GE(Since(t0), std::chrono::milliseconds(100 * static_cast<int>(greeting.size() + ehlo.size()) - 200));
+  EXPECT_EQ(conn.last_reply_code, 235);
+  EXPECT_EQ(conn.reply_keywords.size(), 1u);
+  kv::DisconnectMailServer(conn);
+  const auto& lines = peer.Finish();
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines[0], Ehlo());
+  EXPECT_EQ(lines[1], "AUTH LOGIN");
+}
+
+TEST(MisbehavingSmtpPeer, SilenceInTheMiddleOfASlowReplyTimesOut) {
+  // Ten bytes at 100 ms, then nothing: the wait ends two seconds after the
+  // last byte with what had arrived as the reason.
+  ScriptedPeer peer(ByteByByte("220-half a", 100), [](const std::string&) { return ScriptedPeer::Reply{}; }, 4000);
+  kv::MailConnection conn;
+  const auto t0 = std::chrono::steady_clock::now();
+  EXPECT_FALSE(kv::ConnectMailServer(conn, "127.0.0.1", peer.port(), kLogin, kPassword));
+  const auto took = Since(t0);
+  EXPECT_EQ(conn.last_error, "220-half a");
+  EXPECT_EQ(conn.socket, -1);
+  // (and two more for the QUIT that gets no answer either)
+  EXPECT_GE(took, std::chrono::milliseconds(900 + 2000));
+  EXPECT_LT(took, std::chrono::milliseconds(900 + 2000 + 2000 + 1500));
+  peer.Finish();
+}
+
+}  // namespace

@@ -1,0 +1,161 @@
+// The downloader and the archive against peers and disks that misbehave: a
+// body longer or shorter than its Content-Length, no folder that can be
+// written, and a file that stops taking bytes half-way.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "archive.hpp"
+#include "downloader.hpp"
+#include "http_peer.hpp"
+
+namespace kv {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Answer;
+using test::HttpPeer;
+using test::HttpRequest;
+using test::PeerConnection;
+
+std::string RandomBytes(std::size_t n, unsigned seed) {
+  std::mt19937 gen(seed);
+  std::string s(n, '\0');
+  for (char& c : s) c = static_cast<char>(gen());
+  return s;
+}
+
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class MisbehavingDownload : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/kv-misbehave-XXXXXX";
+    dir_ = ::mkdtemp(tmpl);
+    options_.message = [this](const Text& m) { messages_.push_back(m); };
+    options_.limits.connect_timeout = std::chrono::milliseconds(2000);
+    options_.limits.stall_timeout = std::chrono::milliseconds(3000);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Downloads into `target` and finishes the archive once the handler hears
+  // that the whole length has arrived, as the Update window does.
+  int Download(const std::string& url, const ArchiveTarget& target) {
+    return DownloadArchive(url, target, [&](std::int32_t total, std::int32_t pos, std::int32_t, std::int32_t) {
+      last_position_ = pos;
+      if (total != 0 && total == pos) finished_ = FinishArchive(target);
+    }, options_);
+  }
+
+  fs::path dir_;
+  DownloadOptions options_;
+  std::vector<Text> messages_;
+  std::int32_t last_position_ = -1;
+  bool finished_ = false;
+};
+
+TEST_F(MisbehavingDownload, BodyLongerThanItsLengthStopsAtTheLength) {
+  const std::string body = RandomBytes(30000, 7);
+  HttpPeer peer([&](const HttpRequest&, PeerConnection& c) {
+    c.Send("HTTP/1.1 200 OK\r\nContent-Length: 25000\r\nConnection: close\r\n\r\n" + body);
+  });
+  const ArchiveTarget t = LocateArchive(dir_, dir_);
+  EXPECT_EQ(Download(peer.Url("/a.rar"), t), 0);
+  EXPECT_TRUE(messages_.empty());
+  EXPECT_TRUE(finished_);
+  EXPECT_EQ(last_position_, 25000);
+  EXPECT_TRUE(ReadFile(t.archive) == body.substr(0, 25000));
+  EXPECT_FALSE(fs::exists(t.part));
+}
+
+TEST_F(MisbehavingDownload, BodyShorterThanItsLengthIsAFailedRead) {
+  const std::string body = RandomBytes(30000, 8);
+  HttpPeer peer([&](const HttpRequest&, PeerConnection& c) {
+    // An orderly close after 12000 of the 30000 bytes announced.
+    c.Send("HTTP/1.1 200 OK\r\nContent-Length: 30000\r\nConnection: close\r\n\r\n" + body.substr(0, 12000));
+  });
+  const ArchiveTarget t = LocateArchive(dir_, dir_);
+  std::ofstream(t.archive, std::ios::binary) << "previous";
+  EXPECT_EQ(Download(peer.Url("/a.rar"), t), -1);
+  EXPECT_EQ(messages_, std::vector<Text>{kMsgReadError});
+  EXPECT_FALSE(finished_);
+  // The old archive is untouched; what arrived is in the .part file.
+  EXPECT_EQ(ReadFile(t.archive), "previous");
+  EXPECT_TRUE(ReadFile(t.part) == body.substr(0, 12000));
+  EXPECT_EQ(last_position_, 12000);
+}
+
+TEST_F(MisbehavingDownload, NeitherFolderWritableCannotOpenTheLocalFile) {
+  // Root writes into any folder whatever its mode, so the folders are ones
+  // nobody can create files in: /proc/self for the program, and a download
+  // folder below a regular file (ENOTDIR).
+  const fs::path program = "/proc/self";
+  ASSERT_FALSE(FolderIsWritable(program));
+  std::ofstream(dir_ / "home", std::ios::binary) << "a file, not a folder";
+  const fs::path downloads = dir_ / "home" / "Downloads";
+  const ArchiveTarget t = LocateArchive(program, downloads);
+  EXPECT_EQ(t.archive, downloads / ArchiveFileName());
+
+  HttpPeer peer([](const HttpRequest&, PeerConnection& c) { c.Send(Answer(200, "RAR!")); });
+  EXPECT_EQ(Download(peer.Url("/a.rar"), t), -1);
+  EXPECT_EQ(messages_, std::vector<Text>{kMsgCannotOpenFile});
+  EXPECT_FALSE(finished_);
+  EXPECT_EQ(last_position_, -1);
+  EXPECT_EQ(ReadFile(dir_ / "home"), "a file, not a folder");
+}
+
+TEST_F(MisbehavingDownload, FileThatStopsGrowingHalfWayIsAWriteError) {
+  // A child process whose files may not grow past 25000 bytes (SIGXFSZ
+  // ignored, so the write fails with EFBIG instead of ending the process).
+  const std::string body = RandomBytes(100000, 9);
+  HttpPeer peer([&](const HttpRequest&, PeerConnection& c) { c.Send(Answer(200, body)); });
+  const ArchiveTarget t = LocateArchive(dir_, dir_);
+  std::ofstream(t.archive, std::ios::binary) << "previous";
+  int out[2];
+  ASSERT_EQ(::pipe(out), 0);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{25000, 25000};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(3);
+    const int rc = Download(peer.Url("/a.rar"), t);
+    std::string said = std::to_string(last_position_) + (finished_ ? " finished" : " open");
+    for (const Text& m : messages_) said += "\n" + m;
+    if (::write(out[1], said.data(), said.size()) != static_cast<ssize_t>(said.size())) ::_exit(4);
+    ::_exit(rc == -1 ? 0 : 1);
+  }
+  ::close(out[1]);
+  std::string said;
+  char buf[512];
+  for (ssize_t n; (n = ::read(out[0], buf, sizeof buf)) > 0;) said.append(buf, static_cast<std::size_t>(n));
+  ::close(out[0]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0) << said;
+
+  const std::size_t line = said.find('\n');
+  ASSERT_NE(line, std::string::npos) << said;
+  EXPECT_EQ(said.substr(line + 1), kMsgWriteError);
+  const std::string kept = ReadFile(t.part);
+  EXPECT_LE(kept.size(), 25000u);
+  EXPECT_GE(kept.size(), 20000u);
+  EXPECT_TRUE(kept == body.substr(0, kept.size()));
+  // Reports never claim more than the file holds, and nothing was finished.
+  EXPECT_LE(std::stol(said.substr(0, line)), static_cast<long>(kept.size())) << said;
+  EXPECT_NE(said.find(" open"), std::string::npos) << said;
+  EXPECT_EQ(ReadFile(t.archive), "previous");
+}
+
+}  // namespace
+}  // namespace kv
