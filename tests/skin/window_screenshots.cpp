@@ -111,6 +111,12 @@ int main(int argc, char** argv) {
 
   if (QDialog* calc = kv::CreateCalculatorWindow(&main)) {
     calc->show();
+    // A few inputs, so that every kind of output shows its colour.
+    const std::pair<const char*, const char*> inputs[] = {
+        {"编辑框1", "10"}, {"编辑框2", "60"}, {"编辑框6", "20"}, {"编辑框5", "40"},
+        {"编辑框8", "5"},  {"编辑框7", "15"}, {"编辑框18", "50"}};
+    for (const auto& [box, text] : inputs)
+      if (QLineEdit* edit = kv::ui::FindEditBox(calc, box)) edit->setText(QString::fromLatin1(text));
     Save(calc, "calculator-window.png");
     calc->close();
     delete calc;
