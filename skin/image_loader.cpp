@@ -256,12 +256,12 @@ struct ImageLoad {
 
   std::byte* Base() const { return module->base_; }
 
-  bool CopyHeaders() {
+  // Cannot fail: step 1 made sure the headers fit the file and the region.
+  void CopyHeaders() {
     std::memcpy(Base(), file.At(0), h.sizeOfHeaders);
     if (h.is64) Store<std::uint64_t>(Base() + h.imageBaseField, reinterpret_cast<std::uintptr_t>(Base()));
     else Store<std::uint32_t>(Base() + h.imageBaseField, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(Base())));
     module->headers_ = Base() + h.peOffset;
-    return true;
   }
 
   bool MapSections() {
@@ -469,7 +469,7 @@ struct ImageLoad {
     module->is64_ = h.is64;
     module->runnable_ = !options.noExecute && kHostMachine != 0 && h.machine == kHostMachine && h.is64 == kHost64;
 
-    if (!CopyHeaders()) return LoadStep::CopyHeaders;
+    CopyHeaders();
     if (!MapSections()) return LoadStep::Sections;
     if (!Relocate()) return LoadStep::Relocate;
     if (!BindImports()) return LoadStep::Imports;

@@ -40,7 +40,7 @@ enum class LoadStep : std::uint8_t {
   Headers = 1,     // the image's headers are not those of a usable image
   Reserve = 2,     // no region could be reserved and committed
   Record = 3,      // the module record could not be allocated
-  CopyHeaders = 4,
+  CopyHeaders = 4,  // (cannot fail once the headers are checked)
   Sections = 5,    // section data outside the image or the region
   Relocate = 6,    // relocations needed but missing or malformed
   Imports = 7,     // an import descriptor, library or procedure failed
