@@ -5,7 +5,7 @@
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 "$ROOT/tools/setup.sh"
-"$ROOT/tools/build.sh"
+BUILD_TARGET=kelvaro-answerer "$ROOT/tools/build.sh"
 "$ROOT/tools/servers.sh" start
 trap '"$ROOT/tools/servers.sh" stop' EXIT
 status=0
