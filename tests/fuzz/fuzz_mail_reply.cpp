@@ -2,6 +2,7 @@
 // (the first byte of the input sets the chunk length) into a ReplyBuffer, as
 // the reply wait receives them; the completeness test and the line splitting
 // then run on the kept text and on the raw bytes.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -47,13 +48,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t chunk = 1 + data[0] % 64;
   const std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);
 
-  // Repeated so that a long input crosses the cap of the buffer.
-  const int repeat = (data[0] & 0x80) ? 1 + static_cast<int>(kv::ReplyBuffer::kKeepBytes / (bytes.size() + 1)) : 1;
+  // With the high bit of the first byte, a flood of filler bytes arrives in
+  // one piece between two copies of the input, sized so that the cap falls in
+  // the middle of the second copy.
+  const bool flood = (data[0] & 0x80) != 0;
   std::string arrived;
   kv::ReplyBuffer buffer;
-  for (int r = 0; r < repeat; ++r) {
-    for (std::size_t p = 0; p < bytes.size(); p += chunk) {
-      const std::string_view piece = bytes.substr(p, chunk);
+  auto feed = [&](std::string_view text, std::size_t step) {
+    for (std::size_t p = 0; p < text.size(); p += step) {
+      const std::string_view piece = text.substr(p, step);
       buffer.Append(piece);
       for (char c : piece)
         if (c != '\0') arrived += c;
@@ -61,11 +64,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       Check(buffer.text().size() + buffer.dropped() == arrived.size());
       Check(buffer.overflowed() == (arrived.size() > kv::ReplyBuffer::kKeepBytes));
     }
-    if (r != 0 && r + 1 != repeat) continue;
     if (buffer.overflowed())
       Check(!buffer.Code());
     else
       Check(buffer.Code() == kv::CompleteReplyCode(buffer.text()));
+  };
+  feed(bytes, chunk);
+  if (flood) {
+    std::size_t text_bytes = 0;
+    for (char c : bytes) text_bytes += c != '\0';
+    const std::size_t room = kv::ReplyBuffer::kKeepBytes - std::min(kv::ReplyBuffer::kKeepBytes, text_bytes * 3 / 2);
+    const std::string filler(room, bytes.empty() ? 'z' : bytes.back());
+    feed(filler, filler.size());
+    feed(bytes, chunk);
   }
   // The kept text is the first bytes that arrived, NUL bytes left out.
   Check(buffer.text().find('\0') == std::string_view::npos);
