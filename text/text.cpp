@@ -76,6 +76,19 @@ bool IsWalkPosition(std::string_view text, std::size_t from, std::size_t pos) {
   // `pos`: `pos` is reached exactly when that run of high bytes has even length.
   const auto* p = reinterpret_cast<const unsigned char*>(text.data());
   std::size_t i = pos;
+#if defined(__SSE2__)
+  while (i - from >= 16) {
+    // One bit per byte of the 16 before i, set for the high bytes.
+    const unsigned high = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i - 16))));
+    if (high != 0xFFFFu) {
+      const unsigned last = 31u - static_cast<unsigned>(__builtin_clz(~high & 0xFFFFu));
+      i = i - 16 + last + 1;
+      return ((pos - i) & 1u) == 0;
+    }
+    i -= 16;
+  }
+#endif
   while (i - from >= 8) {
     std::uint64_t w;
     std::memcpy(&w, p + i - 8, 8);

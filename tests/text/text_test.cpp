@@ -88,10 +88,15 @@ TEST(FindText, AgreesWithCharacterWalkOnRandomBytes) {
   std::uint32_t seed = 12345;
   auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0xff; };
   const unsigned char alphabet[] = {'a', '|', 0x7c, 0x81, 0xd6, 0xd0, '\r', '\n', 0xff, 0x40};
-  for (int round = 0; round < 3000; ++round) {
+  for (int round = 0; round < 6000; ++round) {
     std::string text, key;
-    const int len = next() % 40, klen = 1 + next() % 3;
-    for (int i = 0; i < len; ++i) text += static_cast<char>(alphabet[next() % sizeof alphabet]);
+    // Half the rounds: long lines of mostly double-byte text, as in the bank.
+    const bool longLines = round % 2 == 1;
+    const int len = static_cast<int>(next() % (longLines ? 120 : 40)), klen = 1 + next() % 3;
+    for (int i = 0; i < len; ++i) {
+      const unsigned r = next();
+      text += static_cast<char>(longLines && r % 8 != 0 ? 0xb0 + r % 16 : alphabet[r % sizeof alphabet]);
+    }
     for (int i = 0; i < klen; ++i) key += static_cast<char>(alphabet[next() % sizeof alphabet]);
     int expected = -1;
     for (std::size_t p = 0; p + key.size() <= text.size();
