@@ -136,16 +136,16 @@ TEST(ImageLoader, RelocatesA64BitImageWhoseBaseIsOccupied) {
 }
 
 TEST(ImageLoader, RefusesToPlaceAnImageWithoutRelocationsElsewhere) {
-  ImageSpec spec;
-  spec.characteristics |= 0x0001;  // relocations stripped
-  spec.sections = {{".data", 0x1000, 0x10, Bytes(16, 7), kInitData | kRead | kWrite}};
+  ImageLayout layout;
+  layout.characteristics |= 0x0001;  // relocations stripped
+  layout.sections = {{".data", 0x1000, 0x10, Bytes(16, 7), kInitData | kRead | kWrite}};
   RecordingPlatform platform;
   platform.refusePreferred = true;
-  EXPECT_EQ(LoadImage(BuildImage(spec), platform).failedAt, LoadStep::Relocate);
+  EXPECT_EQ(LoadImage(BuildImage(layout), platform).failedAt, LoadStep::Relocate);
   EXPECT_TRUE(platform.AllReleased());
 
   platform.refusePreferred = false;  // at its own base it needs none
-  EXPECT_TRUE(LoadImage(BuildImage(spec), platform).module);
+  EXPECT_TRUE(LoadImage(BuildImage(layout), platform).module);
 }
 
 // ---------------------------------------------------------------------------
@@ -211,12 +211,12 @@ TEST(ImageLoader, FailsWhenAnImportCannotBeResolved) {
 // ---------------------------------------------------------------------------
 // Page protections
 
-ImageSpec EveryProtection(std::uint16_t machine) {
-  ImageSpec spec;
-  spec.machine = machine;
+ImageLayout EveryProtection(std::uint16_t machine) {
+  ImageLayout layout;
+  layout.machine = machine;
   const Bytes code = {0x0F, 0x0B};  // ud2: calling it would kill the test
   auto s = [&](const char* name, std::uint32_t va, std::uint32_t flags, bool raw = true) {
-    spec.sections.push_back({name, va, 0x100, raw ? (flags & kExec ? code : Bytes(16, 1)) : Bytes{}, flags});
+    layout.sections.push_back({name, va, 0x100, raw ? (flags & kExec ? code : Bytes(16, 1)) : Bytes{}, flags});
   };
   s("none", 0x1000, kInitData);
   s("w", 0x2000, kInitData | kWrite);
@@ -230,9 +230,9 @@ ImageSpec EveryProtection(std::uint16_t machine) {
   s("discard", 0xA000, kInitData | kRead | kDiscard);
   s("bss", 0xB000, kUninitData | kRead | kWrite, false);
   s("plain", 0xD000, kRead, false);  // no data and no data kind: left alone
-  spec.sizeOfUninitialisedData = 0x2000;
-  spec.sizeOfImage = 0xE000;
-  return spec;
+  layout.sizeOfUninitialisedData = 0x2000;
+  layout.sizeOfImage = 0xE000;
+  return layout;
 }
 
 TEST(ImageLoader, ProtectsEachSectionByItsFlags) {
@@ -305,15 +305,15 @@ TEST(ImageLoader, NeverMapsExecutableInNoExecuteModeOrForAnotherMachine) {
 
 TEST(ImageLoader, SectionsSharingAPageGetTheRightsOfBoth) {
   if (sysconf(_SC_PAGESIZE) != 0x1000) GTEST_SKIP() << "needs 4 KiB pages";
-  ImageSpec spec;
-  spec.sectionAlignment = 0x200;
-  spec.sections = {{".text", 0x400, 0x100, Bytes{0xC3}, kCode | kExec | kRead},
+  ImageLayout layout;
+  layout.sectionAlignment = 0x200;
+  layout.sections = {{".text", 0x400, 0x100, Bytes{0xC3}, kCode | kExec | kRead},
                    {".data", 0x600, 0x100, Bytes(8, 1), kInitData | kRead | kWrite},
                    {".rdata", 0x1000, 0x100, Bytes(8, 2), kInitData | kRead}};
   RecordingPlatform platform;
   LoadOptions options;
   options.noExecute = true;
-  const LoadResult r = LoadImage(BuildImage(spec), platform, options);
+  const LoadResult r = LoadImage(BuildImage(layout), platform, options);
   ASSERT_TRUE(r.module) << static_cast<int>(r.failedAt);
   EXPECT_EQ(r.module->ProtectionAt(0x400).protection, Protection::ReadWrite);  // code and data on page 0
   EXPECT_EQ(r.module->ProtectionAt(0x1000).protection, Protection::ReadOnly);
@@ -387,21 +387,21 @@ TEST(ImageLoader, DoesNotCallCodeItMayNotRun) {
   // An ARM64 image with an entry point, an x86-64 one in no-execute mode: both
   // are mapped, then fail at the entry step without calling anything (the
   // entry holds ud2).
-  ImageSpec arm = EveryProtection(0xAA64);
+  ImageLayout arm = EveryProtection(0xAA64);
   arm.entryPoint = 0x7000;
-  ImageSpec native = EveryProtection(kMachineAmd64);
+  ImageLayout native = EveryProtection(kMachineAmd64);
   native.entryPoint = 0x7000;
-  for (const auto& [spec, noExecute] : {std::pair{arm, false}, std::pair{native, true}}) {
+  for (const auto& [layout, noExecute] : {std::pair{arm, false}, std::pair{native, true}}) {
     RecordingPlatform platform;
     LoadOptions options;
     options.noExecute = noExecute;
-    const LoadResult r = LoadImage(BuildImage(spec), platform, options);
+    const LoadResult r = LoadImage(BuildImage(layout), platform, options);
     EXPECT_EQ(r.failedAt, LoadStep::EntryPoint);
     EXPECT_EQ(platform.protects.size(), 10u);  // it got as far as protecting every section
     EXPECT_TRUE(platform.AllReleased());
   }
   // Nor an entry point on a page that is not executable.
-  ImageSpec data = EveryProtection(kMachineAmd64);
+  ImageLayout data = EveryProtection(kMachineAmd64);
   data.entryPoint = 0x4000;
   RecordingPlatform platform;
   EXPECT_EQ(LoadImage(BuildImage(data), platform).failedAt, LoadStep::EntryPoint);

@@ -166,7 +166,7 @@ class RecordingPlatform : public LoaderPlatform {
 
 // A small synthetic image: headers, then each section's raw data at the next
 // file-aligned offset.
-struct SectionSpec {
+struct SectionLayout {
   std::string name;
   std::uint32_t virtualAddress;
   std::uint32_t virtualSize;
@@ -174,7 +174,7 @@ struct SectionSpec {
   std::uint32_t characteristics;
 };
 
-struct ImageSpec {
+struct ImageLayout {
   bool is64 = true;
   std::uint16_t machine = kMachineAmd64;
   std::uint16_t characteristics = 0x2022;  // DLL, executable, large address aware
@@ -185,58 +185,58 @@ struct ImageSpec {
   std::uint32_t sizeOfInitialisedData = 0;
   std::uint32_t sizeOfUninitialisedData = 0;
   std::array<std::pair<std::uint32_t, std::uint32_t>, 16> directories{};
-  std::vector<SectionSpec> sections;
+  std::vector<SectionLayout> sections;
 };
 
 inline constexpr std::uint32_t kCode = 0x00000020, kInitData = 0x00000040, kUninitData = 0x00000080;
 inline constexpr std::uint32_t kDiscard = 0x02000000, kNoCache = 0x04000000;
 inline constexpr std::uint32_t kExec = 0x20000000, kRead = 0x40000000, kWrite = 0x80000000;
 
-inline Bytes BuildImage(const ImageSpec& spec) {
-  const std::size_t optionalSize = (spec.is64 ? 112 : 96) + 16 * 8;
+inline Bytes BuildImage(const ImageLayout& layout) {
+  const std::size_t optionalSize = (layout.is64 ? 112 : 96) + 16 * 8;
   const std::size_t pe = 0x40, optional = pe + 24, table = optional + optionalSize;
   const std::size_t fileAlign = 0x200;
   auto align = [](std::size_t v, std::size_t a) { return (v + a - 1) / a * a; };
-  const std::size_t headers = align(table + 40 * spec.sections.size(), fileAlign);
+  const std::size_t headers = align(table + 40 * layout.sections.size(), fileAlign);
   std::size_t fileSize = headers;
-  std::uint32_t imageEnd = static_cast<std::uint32_t>(align(headers, spec.sectionAlignment));
-  for (const SectionSpec& s : spec.sections) {
+  std::uint32_t imageEnd = static_cast<std::uint32_t>(align(headers, layout.sectionAlignment));
+  for (const SectionLayout& s : layout.sections) {
     fileSize += align(s.raw.size(), fileAlign);
     imageEnd = std::max<std::uint32_t>(
         imageEnd, static_cast<std::uint32_t>(align(s.virtualAddress + std::max<std::size_t>(s.virtualSize, s.raw.size()),
-                                                   spec.sectionAlignment)));
+                                                   layout.sectionAlignment)));
   }
   Bytes b(fileSize, 0);
   b[0] = 'M';
   b[1] = 'Z';
   Put32(b, 60, pe);
   std::memcpy(&b[pe], "PE\0\0", 4);
-  Put16(b, pe + 4, spec.machine);
-  Put16(b, pe + 6, static_cast<std::uint16_t>(spec.sections.size()));
+  Put16(b, pe + 4, layout.machine);
+  Put16(b, pe + 6, static_cast<std::uint16_t>(layout.sections.size()));
   Put16(b, pe + 20, static_cast<std::uint16_t>(optionalSize));
-  Put16(b, pe + 22, spec.characteristics);
-  Put16(b, optional, spec.is64 ? 0x20b : 0x10b);
-  Put32(b, optional + 8, spec.sizeOfInitialisedData);
-  Put32(b, optional + 12, spec.sizeOfUninitialisedData);
-  Put32(b, optional + 16, spec.entryPoint);
-  if (spec.is64) {
-    Put32(b, optional + 24, static_cast<std::uint32_t>(spec.imageBase));
-    Put32(b, optional + 28, static_cast<std::uint32_t>(spec.imageBase >> 32));
+  Put16(b, pe + 22, layout.characteristics);
+  Put16(b, optional, layout.is64 ? 0x20b : 0x10b);
+  Put32(b, optional + 8, layout.sizeOfInitialisedData);
+  Put32(b, optional + 12, layout.sizeOfUninitialisedData);
+  Put32(b, optional + 16, layout.entryPoint);
+  if (layout.is64) {
+    Put32(b, optional + 24, static_cast<std::uint32_t>(layout.imageBase));
+    Put32(b, optional + 28, static_cast<std::uint32_t>(layout.imageBase >> 32));
   } else {
-    Put32(b, optional + 28, static_cast<std::uint32_t>(spec.imageBase));
+    Put32(b, optional + 28, static_cast<std::uint32_t>(layout.imageBase));
   }
-  Put32(b, optional + 32, spec.sectionAlignment);
+  Put32(b, optional + 32, layout.sectionAlignment);
   Put32(b, optional + 36, fileAlign);
-  Put32(b, optional + 56, spec.sizeOfImage != 0 ? spec.sizeOfImage : imageEnd);
+  Put32(b, optional + 56, layout.sizeOfImage != 0 ? layout.sizeOfImage : imageEnd);
   Put32(b, optional + 60, static_cast<std::uint32_t>(headers));
-  Put32(b, optional + (spec.is64 ? 108 : 92), 16);
+  Put32(b, optional + (layout.is64 ? 108 : 92), 16);
   for (int i = 0; i < 16; ++i) {
-    Put32(b, optional + (spec.is64 ? 112 : 96) + 8 * i, spec.directories[i].first);
-    Put32(b, optional + (spec.is64 ? 112 : 96) + 8 * i + 4, spec.directories[i].second);
+    Put32(b, optional + (layout.is64 ? 112 : 96) + 8 * i, layout.directories[i].first);
+    Put32(b, optional + (layout.is64 ? 112 : 96) + 8 * i + 4, layout.directories[i].second);
   }
   std::size_t raw = headers;
-  for (std::size_t i = 0; i < spec.sections.size(); ++i) {
-    const SectionSpec& s = spec.sections[i];
+  for (std::size_t i = 0; i < layout.sections.size(); ++i) {
+    const SectionLayout& s = layout.sections[i];
     const std::size_t h = table + 40 * i;
     std::memcpy(&b[h], s.name.data(), std::min<std::size_t>(s.name.size(), 8));
     Put32(b, h + 8, s.virtualSize);
