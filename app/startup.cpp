@@ -54,7 +54,6 @@ void PrepareEnvironment() {
 }
 
 void MainWindowCreated(MainWindow* window) {
-  (void)window;
   AttachSkin();  // 1. attach the built-in skin to every window
   // 2. The version check: may end the program, or open the Update window and
   //    close this one (which then stays hidden).
