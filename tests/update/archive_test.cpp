@@ -8,16 +8,13 @@
 
 #include "archive.hpp"
 #include "http_peer.hpp"
+#include "test_files.hpp"
 
 namespace kv {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+using test::ReadFile;
 
 class ArchiveTest : public ::testing::Test {
  protected:

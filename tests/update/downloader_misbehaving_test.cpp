@@ -14,27 +14,18 @@
 #include "archive.hpp"
 #include "downloader.hpp"
 #include "http_peer.hpp"
+#include "test_files.hpp"
 
 namespace kv {
 namespace {
 
 namespace fs = std::filesystem;
+using test::RandomBytes;
+using test::ReadFile;
 using test::Answer;
 using test::HttpPeer;
 using test::HttpRequest;
 using test::PeerConnection;
-
-std::string RandomBytes(std::size_t n, unsigned seed) {
-  std::mt19937 gen(seed);
-  std::string s(n, '\0');
-  for (char& c : s) c = static_cast<char>(gen());
-  return s;
-}
-
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 class MisbehavingDownload : public ::testing::Test {
  protected:

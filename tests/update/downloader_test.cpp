@@ -10,11 +10,15 @@
 
 #include "downloader.hpp"
 #include "http_peer.hpp"
+#include "test_files.hpp"
 
 namespace kv {
 namespace {
 
 namespace fs = std::filesystem;
+using test::RandomBytes;
+using test::ReadFile;
+using test::WriteFile;
 using test::Answer;
 using test::HttpPeer;
 using test::HttpRequest;
@@ -23,22 +27,6 @@ using test::PeerConnection;
 struct Report {
   std::int32_t total, position, elapsed, received;
 };
-
-std::string RandomBytes(std::size_t n, unsigned seed) {
-  std::mt19937 gen(seed);
-  std::string s(n, '\0');
-  for (char& c : s) c = static_cast<char>(gen());
-  return s;
-}
-
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const fs::path& p, const std::string& bytes) {
-  std::ofstream(p, std::ios::binary) << bytes;
-}
 
 // Whether this process holds `p` open.
 bool HeldOpen(const fs::path& p) {

@@ -9,19 +9,16 @@
 #include "archive.hpp"
 #include "nginx_server.hpp"
 #include "version_check.hpp"
+#include "test_files.hpp"
 
 namespace kv {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ReadFile;
 
 // "/KelvaroOstrin答题器.rar" as GBK bytes, as the program holds it.
 constexpr char kArchivePath[] = "/KelvaroOstrin\xb4\xf0\xcc\xe2\xc6\xf7.rar";
-
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 class NginxInterop : public ::testing::Test {
  protected:

@@ -13,6 +13,7 @@
 #include <random>
 
 #include "http_peer.hpp"
+#include "test_files.hpp"
 
 extern char** environ;
 
@@ -20,6 +21,7 @@ namespace kv {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ReadFile;
 using test::Answer;
 using test::HttpPeer;
 using test::HttpRequest;
@@ -82,11 +84,6 @@ Child RunDriver(const std::vector<std::string>& args, std::chrono::seconds limit
   child.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
   if (WIFEXITED(status)) child.exitCode = WEXITSTATUS(status);
   return child;
-}
-
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 const std::string kNewerPage = "<p>\xd7\xee\xd0\xc2\xb0\xe6\xb1\xbe:v2.0!!!!!!</p>";  // 最新版本:v2.0!!!!!!

@@ -13,11 +13,13 @@
 #include <fstream>
 
 #include "http_peer.hpp"
+#include "test_files.hpp"
 
 namespace kv {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ReadFile;
 using test::Answer;
 using test::HttpPeer;
 using test::HttpRequest;
@@ -25,11 +27,6 @@ using test::PeerConnection;
 
 // The driver speaks UTF-8; narrow literals here are GBK.
 std::string U(std::u8string_view s) { return std::string(s.begin(), s.end()); }
-
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // Runs the driver, its files limited to `max_file_bytes` (0: no limit), for
 // at most 20 s; its standard output, or "" when it did not end by itself.
