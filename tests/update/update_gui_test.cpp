@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,14 +13,16 @@
 
 #include "http_peer.hpp"
 #include "test_files.hpp"
+#include "driver_child.hpp"
 
-extern char** environ;
 
 namespace kv {
 namespace {
 
 namespace fs = std::filesystem;
 using test::ReadFile;
+using test::Child;
+using test::RunDriver;
 using test::Answer;
 using test::HttpPeer;
 using test::HttpRequest;
@@ -29,62 +30,6 @@ using test::PeerConnection;
 
 // The driver speaks UTF-8; narrow literals here are GBK.
 std::string U(std::u8string_view s) { return std::string(s.begin(), s.end()); }
-
-struct Child {
-  int exitCode = -1;  // -1 when it had to be killed
-  std::string out;
-  std::chrono::milliseconds took{0};
-
-  bool Has(const std::string& line) const { return out.find(line + "\n") != std::string::npos; }
-};
-
-// Runs the driver with a time limit, collecting its standard output.
-Child RunDriver(const std::vector<std::string>& args, std::chrono::seconds limit = std::chrono::seconds(20)) {
-  std::vector<std::string> all = {KV_UPDATE_GUI_DRIVER};
-  all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& a : all) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  int pipefd[2];
-  if (::pipe(pipefd) != 0) return {};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, pipefd[1], 1);
-  posix_spawn_file_actions_addclose(&actions, pipefd[0]);
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  const auto start = std::chrono::steady_clock::now();
-  pid_t pid = -1;
-  const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(pipefd[1]);
-  Child child;
-  if (spawned != 0) {
-    ::close(pipefd[0]);
-    return child;
-  }
-  char buf[4096];
-  const auto deadline = start + limit;
-  while (std::chrono::steady_clock::now() < deadline) {
-    pollfd p{pipefd[0], POLLIN, 0};
-    if (::poll(&p, 1, 50) <= 0) continue;
-    const ssize_t n = ::read(pipefd[0], buf, sizeof buf);
-    if (n <= 0) break;
-    child.out.append(buf, static_cast<std::size_t>(n));
-  }
-  ::close(pipefd[0]);
-  int status = 0;
-  while (::waitpid(pid, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() < deadline) {
-    ::usleep(10000);
-  }
-  if (::waitpid(pid, &status, WNOHANG) == 0) {
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, &status, 0);
-    return child;
-  }
-  child.took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-  if (WIFEXITED(status)) child.exitCode = WEXITSTATUS(status);
-  return child;
-}
 
 const std::string kNewerPage = "<p>\xd7\xee\xd0\xc2\xb0\xe6\xb1\xbe:v2.0!!!!!!</p>";  // 最新版本:v2.0!!!!!!
 const std::string kCurrentPage = "<p>\xd7\xee\xd0\xc2\xb0\xe6\xb1\xbe:v1.9!!!!!!</p>";
