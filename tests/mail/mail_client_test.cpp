@@ -146,16 +146,9 @@ TEST(Connect, RefusedLoginFailsAndQuits) {
 }
 
 TEST(Connect, NobodyListening) {
-  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ASSERT_EQ(::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len), 0);
-  ::close(s);  // the port is free and nobody listens
+  const int port = kv::test::UnusedPort();
   kv::MailConnection conn;
-  EXPECT_FALSE(kv::ConnectMailServer(conn, "127.0.0.1", ntohs(addr.sin_port), kLogin, kPassword));
+  EXPECT_FALSE(kv::ConnectMailServer(conn, "127.0.0.1", port, kLogin, kPassword));
   EXPECT_EQ(conn.last_error, "连接指定SMTP邮件服务器“127.0.0.1”失败!");
   EXPECT_FALSE(conn.connected);
   EXPECT_FALSE(kv::ConnectMailServer(conn, ""));

@@ -156,4 +156,19 @@ ScriptedPeer::Handler StandardServer(ServerScript script) {
   };
 }
 
+int UnusedPort() {
+  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof addr;
+  int port = 0;
+  if (::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+      ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+    port = ntohs(addr.sin_port);
+  ::close(s);
+  if (port == 0) throw std::runtime_error("no free loopback port");
+  return port;
+}
+
 }  // namespace kv::test

@@ -60,4 +60,7 @@ ScriptedPeer::Handler StandardServer(ServerScript script);
 
 ScriptedPeer::Reply Say(std::string text);
 
+// A loopback port that nobody listens on (it was free a moment ago).
+int UnusedPort();
+
 }  // namespace kv::test

@@ -131,16 +131,9 @@ TEST_F(SubmitQuestion, FailureKeepsTheTextAndSaysWhy) {
   EXPECT_EQ(conn_.socket, -1);  // disconnected all the same
 
   // Nobody listening: the connect's own reason.
-  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ASSERT_EQ(::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len), 0);
-  ::close(s);
+  const int port = kv::test::UnusedPort();
   SetTopmost(true);
-  kv::SubmitQuestion(&window_, Account(ntohs(addr.sin_port)), conn_);
+  kv::SubmitQuestion(&window_, Account(port), conn_);
   EXPECT_EQ(box_->text(), question);
   ASSERT_EQ(shown_.size(), 2u);
   EXPECT_EQ(shown_[1].text, "提交失败：连接指定SMTP邮件服务器“127.0.0.1”失败!");
