@@ -1,17 +1,12 @@
 #include "about_window.hpp"
 
-#include <QDialog>
-
 #include "about_form.hpp"
-#include "window_table.hpp"
 
 namespace kv {
 
-void OpenAboutWindow(QWidget* owner) {
-  QDialog dialog(owner);
-  if (!ui::BuildWindow(ui::AboutForm(), &dialog)) return;
-  ui::CentreOnScreen(&dialog, ui::AboutForm());
-  dialog.exec();
+void OpenAboutWindow(ui::Window& owner) {
+  const std::unique_ptr<ui::Window> about = ui::Window::Create(ui::AboutForm::kDef);
+  if (about) about->ShowModal(owner);
 }
 
 }  // namespace kv

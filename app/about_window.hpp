@@ -1,11 +1,11 @@
 // The About window: modal over its owner, Esc closes it.
 #pragma once
 
-class QWidget;
+#include "window.hpp"
 
 namespace kv {
 
-// Shows the About window modal and returns when it has been closed.
-void OpenAboutWindow(QWidget* owner);
+// Shows the About window modal over `owner` and returns when it has been closed.
+void OpenAboutWindow(ui::Window& owner);
 
 }  // namespace kv

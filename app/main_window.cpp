@@ -1,102 +1,68 @@
 #include "main_window.hpp"
 
-#include <QCheckBox>
-#include <QCloseEvent>
-#include <QFocusEvent>
-#include <QIcon>
-#include <QLineEdit>
-#include <QPixmap>
-#include <QPushButton>
-
-#include "about_window.hpp"
 #include "desktop.hpp"
-#include "gbk.hpp"
 #include "kelvaro_config.hpp"
 #include "main_form.hpp"
 #include "question_bank.hpp"
-#include "report_list.hpp"
-#include "result_list_model.hpp"
-#include "topmost.hpp"
-#include "window_table.hpp"
 
 // Handlers that other parts of the program provide; their call sites are below.
-#include "submit_question.hpp"  // mail/: kv::SubmitQuestion
+#include "about_window.hpp"       // app/: kv::OpenAboutWindow
 #include "calculator_window.hpp"  // calc/: kv::OpenCalculatorWindow
+#include "submit_question.hpp"    // mail/: kv::SubmitQuestion
 
 namespace kv {
 
-MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
-  const ui::WindowDef& form = ui::MainForm();
-  if (!ui::BuildWindow(form, this)) return;
-  keywordBox_ = ui::FindEditBox(this, "欲查找名称编辑框");
-  resultList_ = ui::FindReportList(this, "超级列表框2");
-  topmostBox_ = ui::FindCheckBox(this, "选择框1");
-  if (keywordBox_ == nullptr || resultList_ == nullptr || topmostBox_ == nullptr) return;
+using ui::MainForm;
 
-  results_ = new ui::ResultListModel(resultList_->ColumnHeaders(), this);
-  resultList_->setModel(results_);
-  setWindowIcon(ProgramIcon());
-  ConnectHandlers();
-  loaded_ = true;
+std::unique_ptr<MainWindow> MainWindow::Create() {
+  std::unique_ptr<ui::Window> window = ui::Window::Create(MainForm::kDef);
+  if (!window) return nullptr;
+  std::unique_ptr<MainWindow> main(new MainWindow(std::move(window)));
+  main->BindHandlers();
+  return main;
 }
 
-void MainWindow::ConnectHandlers() {
-  // textChanged comes once for every change, the program's own setText too,
-  // and not at all when the text stays the same.
-  connect(keywordBox_, &QLineEdit::textChanged, this, [this] { RunLookup(); });
-  keywordBox_->installEventFilter(this);
-
-  auto onClick = [this](std::string_view name, auto handler) {
-    if (QPushButton* b = ui::FindButton(this, name)) connect(b, &QPushButton::clicked, this, handler);
-  };
-  onClick("按钮3", [this] { ClearLookup(); });
-  connect(topmostBox_, &QCheckBox::clicked, this, [this] { ToggleTopmost(); });
-  onClick("按钮7", [this] { OpenAbout(); });
-  onClick("按钮1", [this] { OpenShopLink(config::kShopUrlTaobao); });
-  onClick("按钮2", [this] { OpenShopLink(config::kShopUrlPaipaiShop); });
-  onClick("按钮4", [this] { OpenShopLink(config::kShopUrlPaipaiItem); });
-  onClick("按钮5", [this] { SubmitQuestion(this); });  // mail/: 添加题目
-  onClick("按钮6", [this] { OpenCalculatorWindow(this); });  // calc/: 经验计算
+void MainWindow::BindHandlers() {
+  ui::Window& w = *window_;
+  w.OnChanged(MainForm::keywordBox, [this] { RunLookup(); });
+  w.OnFocus(MainForm::keywordBox, [this] { ClearLookup(); });
+  w.OnClicked(MainForm::clearButton, [this] { ClearLookup(); });
+  w.OnClicked(MainForm::topmostBox, [this] { ToggleTopmost(); });
+  w.OnClicked(MainForm::aboutButton, [this] { OpenAbout(); });
+  w.OnClicked(MainForm::taobaoButton, [this] { OpenShopLink(config::kShopUrlTaobao); });
+  w.OnClicked(MainForm::paipaiShopButton, [this] { OpenShopLink(config::kShopUrlPaipaiShop); });
+  w.OnClicked(MainForm::vipButton, [this] { OpenShopLink(config::kShopUrlPaipaiItem); });
+  w.OnClicked(MainForm::submitButton, [&w] {  // mail/: 添加题目
+    SubmitQuestion({w, MainForm::questionBox, MainForm::topmostBox});
+  });
+  w.OnClicked(MainForm::calculatorButton, [&w] { OpenCalculatorWindow(w); });  // calc/: 经验计算
 }
 
 void MainWindow::RunLookup() {
   // A keyword with a character that GBK lacks cannot occur in the bank; it
   // must not be searched in a lossy form ("?" or a stray byte).
-  if (const auto keyword = ui::ToGbk(keywordBox_->text())) {
-    results_->Fill(QuestionBank, *keyword);
+  // The list shows rows_ until it is handed the new rows, built in spare_.
+  const ui::EditText keyword = window_->GetText(MainForm::keywordBox);
+  if (keyword.exact) {
+    kv::RunLookup(QuestionBank, keyword.gbk, spare_);
   } else {
-    results_->Clear();
+    spare_.clear();
   }
-  resultList_->scrollToTop();
-  emit LookupRan();
+  window_->ShowRows(MainForm::resultList, spare_);
+  rows_.swap(spare_);
 }
 
 void MainWindow::ClearLookup() {
-  results_->Clear();
-  // Raises textChanged, and so one more RunLookup, when the box held text.
-  keywordBox_->setText(QString());
+  window_->ClearRows(MainForm::resultList);
+  rows_.clear();
+  // Raises content changed, and so one more RunLookup, when the box held text.
+  window_->SetText(MainForm::keywordBox, "");
 }
 
-void MainWindow::ToggleTopmost() { ui::SetTopmost(this, topmostBox_->isChecked()); }
+void MainWindow::ToggleTopmost() { window_->SetTopmost(window_->IsChecked(MainForm::topmostBox)); }
 
-void MainWindow::OpenAbout() { OpenAboutWindow(this); }
+void MainWindow::OpenAbout() { OpenAboutWindow(*window_); }
 
-void MainWindow::OpenShopLink(std::string_view gbkUrl) { ui::OpenWithDesktop(gbkUrl); }
-
-bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-  // Every return of the focus to the keyword box empties it, also when the
-  // window is activated again, except when the box's own context menu closes:
-  // right-click and Paste must keep the pasted text.
-  if (watched == keywordBox_ && event->type() == QEvent::FocusIn &&
-      static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
-    ClearLookup();
-  }
-  return QWidget::eventFilter(watched, event);
-}
-
-void MainWindow::closeEvent(QCloseEvent* event) {
-  closed_ = true;
-  QWidget::closeEvent(event);
-}
+void MainWindow::OpenShopLink(std::string_view gbkUrl) { ui::OpenAddress(gbkUrl); }
 
 }  // namespace kv

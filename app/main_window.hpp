@@ -2,29 +2,24 @@
 // calculator button, the always-on-top switch, the About box and the shop links.
 #pragma once
 
-#include <QWidget>
+#include <memory>
 #include <string_view>
+#include <vector>
 
-class QCheckBox;
-class QLineEdit;
-
-namespace kv::ui {
-class ReportList;
-class ResultListModel;
-}  // namespace kv::ui
+#include "lookup.hpp"
+#include "window.hpp"
 
 namespace kv {
 
-class MainWindow : public QWidget {
-  Q_OBJECT
-
+class MainWindow {
  public:
-  explicit MainWindow(QWidget* parent = nullptr);
+  // Builds the window (not yet shown) and binds its handlers. Null when the
+  // window's table could not be turned into a window.
+  static std::unique_ptr<MainWindow> Create();
 
-  // False when the window's definition could not be turned into controls.
-  bool Loaded() const { return loaded_; }
-  // True once the window has been closed (it may still exist).
-  bool Closed() const { return closed_; }
+  ui::Window& window() const { return *window_; }
+  // The rows the result list shows.
+  const std::vector<LookupRow>& Rows() const { return rows_; }
 
   // Handlers.
   void RunLookup();    // keyword box content changed
@@ -33,31 +28,13 @@ class MainWindow : public QWidget {
   void OpenAbout();
   void OpenShopLink(std::string_view gbkUrl);
 
-  QLineEdit* KeywordBox() const { return keywordBox_; }
-  ui::ReportList* ResultList() const { return resultList_; }
-  ui::ResultListModel* Results() const { return results_; }
-  QCheckBox* TopmostBox() const { return topmostBox_; }
-
- signals:
-  // After every run of RunLookup.
-  void LookupRan();
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
-
  private:
-  void ConnectHandlers();
+  explicit MainWindow(std::unique_ptr<ui::Window> window) : window_(std::move(window)) {}
+  void BindHandlers();
 
-  bool loaded_ = false;
-  bool closed_ = false;
-  QLineEdit* keywordBox_ = nullptr;
-  ui::ReportList* resultList_ = nullptr;
-  ui::ResultListModel* results_ = nullptr;
-  QCheckBox* topmostBox_ = nullptr;
+  std::unique_ptr<ui::Window> window_;
+  std::vector<LookupRow> rows_;   // shown by the result list
+  std::vector<LookupRow> spare_;  // the next run's rows are built here
 };
-
-// The window icon in 128, 64, 48, 32 and 16 pixels.
-QIcon ProgramIcon();
 
 }  // namespace kv

@@ -1,68 +1,27 @@
 #include "startup.hpp"
 
-#include <QApplication>
-#include <QSocketNotifier>
-#include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
-
+#include "application.hpp"
 #include "exit_cleanup.hpp"
 #include "fatal.hpp"
 #include "question_bank.hpp"
-#include "window_table.hpp"
-#include "main_form.hpp"
 
 // Parts of the start-up that other parts of the program provide; their call
 // sites are below.
-#include "skin_host.hpp"  // skin/: kv::LoadSkinEngine, kv::AttachSkin
 #include "check_version.hpp"  // update/: kv::CheckVersion
+#include "skin_host.hpp"      // skin/: kv::LoadSkinEngine, kv::AttachSkin
 
 namespace kv {
 
-namespace {
-
-// SIGINT, SIGTERM and SIGHUP end the message loop like closing the last
-// window, so the exit clean-up runs for them too.
-int signalPipe[2] = {-1, -1};
-bool terminationRequested = false;
-
-void OnSignal(int) {
-  const char byte = 1;
-  [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
-}
-
-void QuitOnSignals(QApplication& app) {
-  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) return;
-  auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &app);
-  QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
-    char byte;
-    [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &byte, 1);
-    terminationRequested = true;  // also when it arrives in a nested loop before the main one
-    QCoreApplication::exit(0);
-  });
-  struct sigaction action {};
-  action.sa_handler = OnSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &action, nullptr);
-}
-
-}  // namespace
-
-void PrepareEnvironment() {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
-}
-
-void MainWindowCreated(MainWindow* window) {
+void MainWindowCreated(MainWindow& window) {
   AttachSkin();  // 1. attach the built-in skin to every window
   // 2. The version check: may end the program, or open the Update window and
   //    close this one (which then stays hidden).
-  CheckVersion(window);
+  CheckVersion(window.window());
   // 3. The bank, only once the version check has returned.
   LoadQuestionBank();
 }
 
-QPointer<MainWindow> StartProgram() {
+std::unique_ptr<MainWindow> StartProgram() {
   // 2. Global state: QuestionBank and BankText are empty until the created
   //    handler loads them; the calculator tables stay empty until first used.
   // 3. Exit clean-up, in release order: the bank first; the calculator tables
@@ -72,30 +31,21 @@ QPointer<MainWindow> StartProgram() {
   RegisterExitCleanup([] { ReleaseQuestionBank(); });
   LoadSkinEngine();  // 4. the skin engine, before any window exists
   // 5. The main window, then its created handler.
-  QPointer<MainWindow> window = new MainWindow;
-  if (!window->Loaded()) ui::FatalError("载入启动窗口失败");
-  window->setAttribute(Qt::WA_DeleteOnClose);
-  MainWindowCreated(window);
-  if (window.isNull() || window->Closed()) return nullptr;
-  ui::CentreOnScreen(window, ui::MainForm());
-  window->show();
-  return window;
+  std::unique_ptr<MainWindow> main = MainWindow::Create();
+  if (!main) ui::FatalError("载入启动窗口失败");
+  MainWindowCreated(*main);
+  if (main->window().IsOpen()) main->window().Show();
+  return main;
 }
 
 int RunProgram(int argc, char** argv) {
-  PrepareEnvironment();
-  QApplication app(argc, argv);
-  app.setWindowIcon(ProgramIcon());
-  QuitOnSignals(app);
-  StartProgram();
-  // 6. The loop ends when the last window is gone. If the created handler left
-  //    no window at all, there is nothing to wait for.
-  int rc = 0;
-  bool anyWindow = false;
-  for (QWidget* w : QApplication::topLevelWidgets()) anyWindow = anyWindow || w->isVisible();
-  if (anyWindow && !terminationRequested) rc = app.exec();
+  ui::Application app(argc, argv);  // 1. the user-interface environment
+  const std::unique_ptr<MainWindow> main = StartProgram();
+  // 6. The loop ends when the last window is gone; when the created handler
+  //    left no window at all, there is nothing to wait for.
+  app.Run();
   RunExitCleanup();
-  return rc;
+  return 0;
 }
 
 }  // namespace kv

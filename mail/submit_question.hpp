@@ -6,8 +6,7 @@
 
 #include "mail_client.hpp"
 #include "text.hpp"
-
-class QWidget;
+#include "window.hpp"
 
 namespace kv {
 
@@ -22,14 +21,22 @@ struct MailAccount {
 // The account built into the program.
 MailAccount SubmissionAccount();
 
-// The click handler of 按钮5 on the main window. An empty box is refused with
-// "题目不可以空！！". Otherwise the question is sent with the built-in account on
-// the program's mail connection; the box is emptied only when the server took
-// the mail. A failure, or a question with characters GBK cannot carry, keeps
-// the text and says "提交失败：" and why. Around every message the window leaves
-// always-on-top and then takes again the state that 选择框1 shows.
-void SubmitQuestion(QWidget* mainWindow);
-void SubmitQuestion(QWidget* mainWindow, const MailAccount& account, MailConnection& connection);
+// The two controls of the main window that a submission uses: the box with
+// the question, and the always-on-top switch the window follows.
+struct QuestionControls {
+  ui::Window& window;
+  ui::EditBoxId questionBox;
+  ui::CheckBoxId topmostBox;
+};
+
+// The click handler of 添加题目. An empty box is refused with "题目不可以空！！".
+// Otherwise the question is sent with the built-in account on the program's
+// mail connection; the box is emptied only when the server took the mail. A
+// failure, or a question with characters GBK cannot carry, keeps the text and
+// says "提交失败：" and why. Around every message the window leaves
+// always-on-top and then takes again the state that the switch shows.
+void SubmitQuestion(const QuestionControls& controls);
+void SubmitQuestion(const QuestionControls& controls, const MailAccount& account, MailConnection& connection);
 
 // "提交失败：" and the first line of `error`, at most 200 bytes of it (never half
 // a character), with bytes that are not GBK replaced by "?".

@@ -3,16 +3,13 @@
 // LoadSkinEngine runs at initialisation, before any window exists; it loads
 // the skin engine image when the build carries one (CMake option
 // KELVARO_SKIN_ENGINE) and does nothing otherwise. AttachSkin runs once, from
-// the main window's created handler: it gives the application the built-in
-// skin (widget style, palette and style sheet, which reach every window, open
-// or opened later) and hands the same skin bytes to the engine image, when
-// one was loaded. Neither ever reports anything: a skin that cannot be read
-// leaves the plain look.
+// the main window's created handler: it gives the window layer the built-in
+// skin (ui::ApplySkinLook: it reaches every window, open or opened later) and
+// hands the same skin bytes to the engine image, when one was loaded. Neither
+// ever reports anything: a skin that cannot be read leaves the plain look.
 #pragma once
 
 #include <span>
-
-class QApplication;
 
 namespace kv::skin {
 class LoadedModule;
@@ -24,12 +21,6 @@ void LoadSkinEngine();
 void AttachSkin();
 
 namespace skin {
-
-// Gives `app` the look of the skin file `bytes`: widget style, default font,
-// palette and style sheet. False, changing nothing,
-// when the bytes are not a skin file or name a style or palette role this
-// system does not have.
-bool ApplySkin(QApplication& app, std::span<const unsigned char> bytes);
 
 // The built-in skin file (the payload of the embedded skin block); empty when
 // the block is damaged.

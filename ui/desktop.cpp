@@ -1,44 +1,34 @@
 #include "desktop.hpp"
 
-#include <QDesktopServices>
-#include <QFile>
 #include <mutex>
-
-#include "gbk.hpp"
 
 namespace kv::ui {
 
 namespace {
 
 std::mutex openerMutex;
-std::function<bool(const QUrl&)> opener;
+std::function<bool(const DesktopRequest&)> opener;
 
-bool Open(const QUrl& url) {
-  std::function<bool(const QUrl&)> o;
-  {
-    std::lock_guard lock(openerMutex);
-    o = opener;
-  }
-  if (!url.isValid()) return false;
-  if (o) return o(url);
-  return QDesktopServices::openUrl(url);
+std::function<bool(const DesktopRequest&)> CurrentOpener() {
+  std::lock_guard lock(openerMutex);
+  return opener;
 }
 
 }  // namespace
 
-bool OpenWithDesktop(std::string_view gbkUrlOrPath) {
-  const QString text = FromGbk(gbkUrlOrPath);
-  if (text.isEmpty()) return false;
-  if (text.startsWith(u'/')) return Open(QUrl::fromLocalFile(text));
-  return Open(QUrl(text, QUrl::TolerantMode));
+bool OpenAddress(std::string_view gbkUrl) {
+  if (gbkUrl.empty()) return false;
+  if (auto o = CurrentOpener()) return o({Text(gbkUrl), {}});
+  return detail::OpenAddressWithDesktop(gbkUrl);
 }
 
-bool OpenLocalFile(const std::string& fsPath) {
-  if (fsPath.empty()) return false;
-  return Open(QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(fsPath))));
+bool OpenFile(const std::filesystem::path& file) {
+  if (file.empty()) return false;
+  if (auto o = CurrentOpener()) return o({{}, file});
+  return detail::OpenFileWithDesktop(file);
 }
 
-void SetDesktopOpenerForTesting(std::function<bool(const QUrl&)> o) {
+void SetDesktopOpenerForTesting(std::function<bool(const DesktopRequest&)> o) {
   std::lock_guard lock(openerMutex);
   opener = std::move(o);
 }

@@ -1,23 +1,33 @@
-// The desktop shell: opening web addresses in the browser and files with their
-// default program (QDesktopServices, which runs xdg-open on Linux).
+// The desktop shell: web addresses open in the default browser, files with
+// the default program for their type.
 #pragma once
 
-#include <QUrl>
+#include <filesystem>
 #include <functional>
-#include <string>
 #include <string_view>
+
+#include "text.hpp"
 
 namespace kv::ui {
 
-// Opens a web address, or a local path when the text starts with "/". The text
-// is GBK. False when the desktop could not open it.
-bool OpenWithDesktop(std::string_view gbkUrlOrPath);
+// Opens a web address (GBK) in the default browser, in a normal window. False
+// when the desktop could not open it.
+bool OpenAddress(std::string_view gbkUrl);
 
-// Opens a local file whose path is given in the file system's own encoding.
-bool OpenLocalFile(const std::string& fsPath);
+// Opens a local file with the default program for its type.
+bool OpenFile(const std::filesystem::path& file);
 
-// For tests: while set, the opener gets every address instead of the desktop
+// For tests: while set, the opener gets every request instead of the desktop
 // and its result is passed on. An empty function restores the desktop.
-void SetDesktopOpenerForTesting(std::function<bool(const QUrl&)> opener);
+struct DesktopRequest {
+  Text address;                // the web address (GBK), or empty
+  std::filesystem::path file;  // the file, or empty
+};
+void SetDesktopOpenerForTesting(std::function<bool(const DesktopRequest&)> opener);
+
+namespace detail {
+bool OpenAddressWithDesktop(std::string_view gbkUrl);
+bool OpenFileWithDesktop(const std::filesystem::path& file);
+}  // namespace detail
 
 }  // namespace kv::ui

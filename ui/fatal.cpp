@@ -1,8 +1,8 @@
 #include "fatal.hpp"
 
-#include <QApplication>
 #include <cstdio>
 
+#include "application.hpp"
 #include "exit_cleanup.hpp"
 #include "message_box.hpp"
 
@@ -16,7 +16,7 @@ std::string FatalText(std::string_view gbkMessage) {
 
 void FatalError(std::string_view gbkMessage) {
   const std::string text = FatalText(gbkMessage);
-  if (qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr) {
+  if (UiReady()) {
     ShowMessage(text);
   } else {
     std::fwrite(text.data(), 1, text.size(), stderr);

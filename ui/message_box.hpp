@@ -1,31 +1,37 @@
-// Message boxes: a fixed text, no icon, no owner, modal to the whole program.
-// Both functions may be called from any thread; from a worker thread the box is
-// shown on the user-interface thread and the caller waits for the answer.
+// Message boxes: a fixed text, no icon, no owner, modal to the whole program
+// unless said otherwise. Every function may be called from any thread; from a
+// worker the box is shown on the user-interface thread. Ctrl+C copies a box's
+// text.
 #pragma once
 
-#include <QMessageBox>
 #include <functional>
 #include <string>
 #include <string_view>
 
 namespace kv::ui {
 
-// OK only. Esc and the close box count as OK. Ctrl+C copies the text.
-// Returns when the user has dismissed the box.
-void ShowMessage(std::string_view gbkText, std::string_view gbkCaption = "信息：");
+inline constexpr char kInformationCaption[] = "信息：";
 
-// Yes and No; true for Yes. Esc and the close box do nothing: the user must
-// choose. Ctrl+C copies the text.
+// OK only; Esc and the close box count as OK. Returns once dismissed.
+void ShowMessage(std::string_view gbkText, std::string_view gbkCaption = kInformationCaption);
+
+// Yes and No, without a close box; Esc does nothing: the user must choose.
+// True for Yes.
 bool AskYesNo(std::string_view gbkText, std::string_view gbkCaption);
 
-// An OK box of the same kind that is not shown yet, for a caller that shows it
-// without waiting (modeless) and reacts to its finished() signal.
-QMessageBox* CreateMessageBox(std::string_view gbkText, std::string_view gbkCaption = "信息：");
+// An OK box that leaves the program's windows usable (a worker's report while
+// its window stays open). Returns at once; `afterOk` runs on the
+// user-interface thread once the box was dismissed.
+void ShowMessageModeless(std::string_view gbkText, std::string_view gbkCaption, std::function<void()> afterOk = {});
+
+// Closes every modeless box still open, without running its afterOk.
+void CloseModelessMessages();
 
 // For tests: while a hook is set, no box is shown; the hook gets what would be
-// shown (GBK) and gives the answer (ignored for ShowMessage). It runs on the
-// user-interface thread. An empty function removes the hook.
-enum class MessageKind { Ok, YesNo };
+// shown (GBK) on the user-interface thread and gives the answer (ignored but
+// for Yes/No; a modeless box counts as dismissed at once). An empty function
+// removes the hook.
+enum class MessageKind { Ok, YesNo, Modeless };
 struct MessageRequest {
   MessageKind kind;
   std::string gbkText;
@@ -33,5 +39,12 @@ struct MessageRequest {
 };
 using MessageHook = std::function<bool(const MessageRequest&)>;
 void SetMessageHookForTesting(MessageHook hook);
+
+namespace detail {
+// The backend's boxes, on the user-interface thread.
+bool ShowBox(MessageKind kind, const std::string& gbkText, const std::string& gbkCaption);
+void ShowModelessBox(const std::string& gbkText, const std::string& gbkCaption, std::function<void()> afterOk);
+void CloseModelessBoxes();
+}  // namespace detail
 
 }  // namespace kv::ui

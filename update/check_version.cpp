@@ -1,7 +1,5 @@
 #include "check_version.hpp"
 
-#include <QWidget>
-
 #include "exit_cleanup.hpp"
 #include "message_box.hpp"
 #include "version_check.hpp"
@@ -14,14 +12,16 @@ std::optional<UpdateSources> testSources;  // user-interface thread only
 
 void SetUpdateSourcesForTesting(std::optional<UpdateSources> sources) { testSources = std::move(sources); }
 
-void CheckVersion(QWidget* mainWindow) { CheckVersion(mainWindow, testSources ? *testSources : UpdateSources::Installed()); }
+void CheckVersion(ui::Window& mainWindow) {
+  CheckVersion(mainWindow, testSources ? *testSources : UpdateSources::Installed());
+}
 
-void CheckVersion(QWidget* mainWindow, const UpdateSources& sources) {
+void CheckVersion(ui::Window& mainWindow, const UpdateSources& sources) {
   const std::vector<unsigned char> page = FetchUrl(sources.versionUrl);
   if (IsCurrentVersion(ByteBlock(page.data(), page.size()))) return;
   if (!ui::AskYesNo(kUpdatePromptText, kUpdatePromptCaption)) EndProgram(0);
   OpenUpdateWindow(sources);
-  if (mainWindow != nullptr) mainWindow->close();
+  mainWindow.Close();
 }
 
 }  // namespace kv

@@ -4,18 +4,16 @@
 #include <optional>
 
 #include "update_window.hpp"
-
-class QWidget;
+#include "window.hpp"
 
 namespace kv {
 
 // Fetches the version page; when it does not publish this copy's version (a
 // failed fetch included) asks whether to update. No ends the program at once
-// with exit code 0. Yes opens the Update window and closes `mainWindow`, whose
-// object lives on until the event loop deletes it, so the created handler that
-// called this goes on. Returns normally otherwise.
-void CheckVersion(QWidget* mainWindow);
-void CheckVersion(QWidget* mainWindow, const UpdateSources& sources);
+// with exit code 0. Yes opens the Update window and closes `mainWindow`. The
+// created handler that called this goes on in both other cases.
+void CheckVersion(ui::Window& mainWindow);
+void CheckVersion(ui::Window& mainWindow, const UpdateSources& sources);
 
 // For tests of the start-up: while set, CheckVersion(mainWindow) uses these
 // sources (a local version page) in place of the installed ones; nullopt goes

@@ -1,16 +1,16 @@
 // The Update window: shows the archive's size, the bytes downloaded so far and
 // a progress bar, and its button 立即更新 downloads the release archive on a
-// worker thread. Qt widgets are touched only on the user-interface thread; the
-// worker hands every change and every message over to it.
+// worker thread. The window's controls are touched only on the
+// user-interface thread; the worker hands every change and every message over
+// to it.
 #pragma once
 
-#include <QPixmap>
-#include <QWidget>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
 
 #include "text.hpp"
+#include "window.hpp"
 
 namespace kv {
 
@@ -26,30 +26,13 @@ struct UpdateSources {
   static UpdateSources Installed();
 };
 
-class UpdateWindow : public QWidget {
-  Q_OBJECT
+// Opens the Update window modeless, without owner, centred on the screen. It
+// lives until the program ends; closing it ends the program (it is the last
+// window) and stops a running download. Null when it cannot be built.
+ui::Window* OpenUpdateWindow(const UpdateSources& sources);
 
- public:
-  explicit UpdateWindow(UpdateSources sources, QWidget* parent = nullptr);
-
-  // False when the window's definition could not be turned into controls.
-  bool Loaded() const { return loaded_; }
-
-  // 按钮1 clicked: disables the button and starts the one download of this run.
-  void StartUpdate();
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
-
- private:
-  UpdateSources sources_;
-  QPixmap background_;
-  bool loaded_ = false;
-};
-
-// Opens the Update window modeless, without owner, centred on the screen.
-UpdateWindow* OpenUpdateWindow(const UpdateSources& sources);
+// 按钮1 clicked: disables the button and starts the one download of this run.
+void StartUpdate();
 
 struct DownloadContext;
 

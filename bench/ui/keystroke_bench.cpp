@@ -11,12 +11,14 @@
 #include <cstdlib>
 
 #include "bank_shape.hpp"
-#include "gbk.hpp"
 #include "lookup.hpp"
+#include "main_form.hpp"
 #include "main_window.hpp"
+#include "qt/gbk.hpp"
+#include "qt/qt_window.hpp"
+#include "qt/report_list.hpp"
+#include "qt/result_list_model.hpp"
 #include "question_bank.hpp"
-#include "report_list.hpp"
-#include "result_list_model.hpp"
 
 namespace {
 
@@ -26,10 +28,10 @@ struct Setup {
     std::vector<kv::LookupRow> rows;
     kv::RunLookup(kv::QuestionBank, "？", rows);
     expectedRows = rows.size();
-    window.show();
-    (void)QTest::qWaitForWindowExposed(&window);
+    main->window().Show();
+    (void)QTest::qWaitForWindowExposed(kv::ui::qt::TopLevel(main->window()));
   }
-  kv::MainWindow window;
+  std::unique_ptr<kv::MainWindow> main = kv::MainWindow::Create();
   std::size_t expectedRows = 0;
 };
 
@@ -40,7 +42,10 @@ Setup& Shared() {
 
 void Keystroke(benchmark::State& state, bool paint) {
   Setup& s = Shared();
-  QLineEdit* box = s.window.KeywordBox();
+  namespace qt = kv::ui::qt;
+  using kv::ui::MainForm;
+  QLineEdit* box = qt::Widget(s.main->window(), MainForm::keywordBox);
+  kv::ui::ResultListModel* model = qt::Model(s.main->window(), MainForm::resultList);
   const QString mark = kv::ui::FromGbk("？");
   for (auto _ : state) {
     state.PauseTiming();
@@ -49,12 +54,12 @@ void Keystroke(benchmark::State& state, bool paint) {
     state.ResumeTiming();
     QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, mark);
     QApplication::sendEvent(box, &press);
-    if (paint) s.window.ResultList()->viewport()->repaint();
+    if (paint) qt::Widget(s.main->window(), MainForm::resultList)->viewport()->repaint();
   }
-  if (s.window.Results()->Rows().size() != s.expectedRows || s.expectedRows == 0) {
+  if (model->Rows().size() != s.expectedRows || s.expectedRows == 0) {
     state.SkipWithError("the list does not hold every row for the keyword");
   }
-  state.counters["rows"] = static_cast<double>(s.window.Results()->rowCount());
+  state.counters["rows"] = static_cast<double>(model->rowCount());
 }
 
 void BM_KeystrokeToModel(benchmark::State& state) { Keystroke(state, false); }

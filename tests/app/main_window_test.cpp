@@ -13,20 +13,22 @@
 #include <QTimer>
 
 #include "about_form.hpp"
-#include "gbk.hpp"
-#include "kelvaro_config.hpp"
 #include "desktop.hpp"
+#include "kelvaro_config.hpp"
+#include "main_form.hpp"
 #include "main_window.hpp"
+#include "qt/gbk.hpp"
+#include "qt/qt_window.hpp"
+#include "qt/report_list.hpp"
+#include "qt/result_list_model.hpp"
 #include "question_bank.hpp"
-#include "report_list.hpp"
-#include "result_list_model.hpp"
-#include "topmost.hpp"
 #include "ui/qt_app.hpp"
-#include "window_table.hpp"
 
 namespace {
 
 using kv::test::Q;
+using kv::ui::MainForm;
+namespace qt = kv::ui::qt;
 
 // Records the reasons of the focus-in events a widget gets.
 struct FocusReasons : QObject {
@@ -50,17 +52,22 @@ class MainWindowTest : public testing::Test {
         "没有竖线的颜色题",
         "a|b|c",
     };
-    window = std::make_unique<kv::MainWindow>();
-    ASSERT_TRUE(window->Loaded());
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    box = window->KeywordBox();
-    model = window->Results();
+    main = kv::MainWindow::Create();
+    ASSERT_TRUE(main);
+    main->window().OnChanged(MainForm::keywordBox, [this] { ++runs; });
+    main->window().Show();
+    window = qt::TopLevel(main->window());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    box = qt::Widget(main->window(), MainForm::keywordBox);
+    list = qt::Widget(main->window(), MainForm::resultList);
+    model = qt::Model(main->window(), MainForm::resultList);
+    check = qt::Widget(main->window(), MainForm::topmostBox);
   }
   void TearDown() override {
-    window.reset();
+    main.reset();
     kv::QuestionBank.clear();
   }
+  QPushButton* Button(kv::ui::ButtonId id) const { return qt::Widget(main->window(), id); }
 
   QString Cell(int row, int column) const { return model->index(row, column).data().toString(); }
   QStringList Column(int column) const {
@@ -69,14 +76,18 @@ class MainWindowTest : public testing::Test {
     return out;
   }
   void Type(const QString& text) {
-    window->ResultList()->setFocus(Qt::TabFocusReason);
+    list->setFocus(Qt::TabFocusReason);
     box->setFocus(Qt::TabFocusReason);  // the returning focus empties the box
     kv::test::TypeText(box, text);
   }
 
-  std::unique_ptr<kv::MainWindow> window;
+  std::unique_ptr<kv::MainWindow> main;
+  QWidget* window = nullptr;
   QLineEdit* box = nullptr;
+  kv::ui::ReportList* list = nullptr;
   kv::ui::ResultListModel* model = nullptr;
+  QCheckBox* check = nullptr;
+  int runs = 0;  // content-changed events of the keyword box: one lookup each
 };
 
 TEST_F(MainWindowTest, TypingListsHitsNumberedWithQuestionAndAnswer) {
@@ -94,8 +105,8 @@ TEST_F(MainWindowTest, TypingListsHitsNumberedWithQuestionAndAnswer) {
   // Case-sensitive, and the view shows what the model holds.
   Type("apple");
   EXPECT_EQ(Column(2), QStringList({"lower"}));
-  EXPECT_EQ(window->ResultList()->model(), model);
-  EXPECT_EQ(window->ResultList()->columnWidth(1), 308);
+  EXPECT_EQ(list->model(), model);
+  EXPECT_EQ(list->columnWidth(1), 308);
 }
 
 TEST_F(MainWindowTest, KeywordWithoutAGbkFormListsNothing) {
@@ -109,29 +120,29 @@ TEST_F(MainWindowTest, KeywordWithoutAGbkFormListsNothing) {
 }
 
 TEST_F(MainWindowTest, EveryChangeRunsTheLookupExactlyOnce) {
-  QSignalSpy runs(window.get(), &kv::MainWindow::LookupRan);
+  runs = 0;
   Type("ab");
-  EXPECT_EQ(runs.count(), 2);
-  runs.clear();
+  EXPECT_EQ(runs, 2);
+  runs = 0;
   box->setText(Q(u"颜色"));  // the program's own change counts too
-  EXPECT_EQ(runs.count(), 1);
+  EXPECT_EQ(runs, 1);
   EXPECT_EQ(model->rowCount(), 3);
-  runs.clear();
+  runs = 0;
   box->setText(Q(u"颜色"));  // no change, no run
-  EXPECT_EQ(runs.count(), 0);
-  window->ClearLookup();  // empties the box: one run, with an empty keyword
-  EXPECT_EQ(runs.count(), 1);
+  EXPECT_EQ(runs, 0);
+  main->ClearLookup();  // empties the box: one run, with an empty keyword
+  EXPECT_EQ(runs, 1);
   EXPECT_EQ(model->rowCount(), 0);
-  runs.clear();
-  window->ClearLookup();  // already empty: the list stays empty and nothing runs
-  EXPECT_EQ(runs.count(), 0);
+  runs = 0;
+  main->ClearLookup();  // already empty: the list stays empty and nothing runs
+  EXPECT_EQ(runs, 0);
   EXPECT_EQ(box->text(), "");
 }
 
 TEST_F(MainWindowTest, ClearButtonEmptiesBoxAndList) {
   Type(Q(u"颜色"));
   ASSERT_EQ(model->rowCount(), 3);
-  QPushButton* clear = kv::ui::FindButton(window.get(), "按钮3");
+  QPushButton* clear = Button(MainForm::clearButton);
   ASSERT_TRUE(clear);
   QTest::mouseClick(clear, Qt::LeftButton);
   EXPECT_EQ(box->text(), "");
@@ -142,14 +153,14 @@ TEST_F(MainWindowTest, FocusReturningToTheBoxClearsItButNotAfterItsContextMenu) 
   Type(Q(u"颜色"));
   ASSERT_EQ(model->rowCount(), 3);
   // Tabbing away and back.
-  window->ResultList()->setFocus(Qt::TabFocusReason);
+  list->setFocus(Qt::TabFocusReason);
   box->setFocus(Qt::BacktabFocusReason);
   EXPECT_EQ(box->text(), "");
   EXPECT_EQ(model->rowCount(), 0);
 
   // Clicking into the box.
   kv::test::TypeText(box, Q(u"颜色"));
-  window->ResultList()->setFocus(Qt::TabFocusReason);
+  list->setFocus(Qt::TabFocusReason);
   QTest::mouseClick(box, Qt::LeftButton);
   EXPECT_EQ(box->text(), "");
 
@@ -179,7 +190,7 @@ TEST_F(MainWindowTest, ActivatingTheWindowAgainClearsTheBox) {
   ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
   EXPECT_EQ(box->text(), Q(u"颜色")) << "leaving the window keeps the keyword";
   window->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
   EXPECT_EQ(QApplication::focusWidget(), box);
   EXPECT_EQ(box->text(), "");
   EXPECT_EQ(model->rowCount(), 0);
@@ -187,7 +198,6 @@ TEST_F(MainWindowTest, ActivatingTheWindowAgainClearsTheBox) {
 
 TEST_F(MainWindowTest, CopyingRowsWithCtrlAAndCtrlC) {
   Type(Q(u"颜色"));
-  kv::ui::ReportList* list = window->ResultList();
   list->setFocus(Qt::TabFocusReason);
   QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
   QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
@@ -197,43 +207,42 @@ TEST_F(MainWindowTest, CopyingRowsWithCtrlAAndCtrlC) {
 }
 
 TEST_F(MainWindowTest, AlwaysOnTopFollowsTheBoxAfterEveryClick) {
-  QCheckBox* check = window->TopmostBox();
   EXPECT_FALSE(check->isChecked());
-  EXPECT_FALSE(kv::ui::IsTopmost(window.get()));
+  EXPECT_FALSE(main->window().IsTopmost());
   for (bool expected : {true, false, true, false}) {
     QTest::mouseClick(check, Qt::LeftButton);
     EXPECT_EQ(check->isChecked(), expected);
-    EXPECT_EQ(kv::ui::IsTopmost(window.get()), expected);
+    EXPECT_EQ(main->window().IsTopmost(), expected);
     EXPECT_TRUE(window->isVisible());
   }
   // The state can be set behind the box's back (question submission does);
   // the next click goes by the box again.
-  kv::ui::SetTopmost(window.get(), true);
+  main->window().SetTopmost(true);
   QTest::mouseClick(check, Qt::LeftButton);
-  EXPECT_TRUE(kv::ui::IsTopmost(window.get()));
+  EXPECT_TRUE(main->window().IsTopmost());
   QTest::mouseClick(check, Qt::LeftButton);
-  EXPECT_FALSE(kv::ui::IsTopmost(window.get()));
+  EXPECT_FALSE(main->window().IsTopmost());
 }
 
 TEST_F(MainWindowTest, ShopButtonsAskTheDesktopForThreeDifferentAddresses) {
-  std::vector<QUrl> opened;
-  kv::ui::SetDesktopOpenerForTesting([&](const QUrl& url) {
-    opened.push_back(url);
+  std::vector<std::string> opened;
+  kv::ui::SetDesktopOpenerForTesting([&](const kv::ui::DesktopRequest& r) {
+    opened.push_back(r.address);
     return false;  // a failure is ignored
   });
   Type(Q(u"颜色"));
-  for (const char* name : {"按钮1", "按钮2", "按钮4"})
-    QTest::mouseClick(kv::ui::FindButton(window.get(), name), Qt::LeftButton);
+  for (kv::ui::ButtonId id : {MainForm::taobaoButton, MainForm::paipaiShopButton, MainForm::vipButton})
+    QTest::mouseClick(Button(id), Qt::LeftButton);
   kv::ui::SetDesktopOpenerForTesting({});
   ASSERT_EQ(opened.size(), 3u);
-  EXPECT_EQ(opened[0], QUrl(kv::ui::FromGbk(kv::config::kShopUrlTaobao)));
-  EXPECT_EQ(opened[1], QUrl(kv::ui::FromGbk(kv::config::kShopUrlPaipaiShop)));
-  EXPECT_EQ(opened[2], QUrl(kv::ui::FromGbk(kv::config::kShopUrlPaipaiItem)));
+  EXPECT_EQ(opened[0], kv::config::kShopUrlTaobao);
+  EXPECT_EQ(opened[1], kv::config::kShopUrlPaipaiShop);
+  EXPECT_EQ(opened[2], kv::config::kShopUrlPaipaiItem);
   EXPECT_NE(opened[0], opened[1]);
   EXPECT_NE(opened[1], opened[2]);
   EXPECT_NE(opened[0], opened[2]);
   EXPECT_EQ(model->rowCount(), 3) << "the links leave the window alone";
-  EXPECT_TRUE(QApplication::topLevelWidgets().contains(window.get()));
+  EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(MainWindowTest, AboutWindowIsModalAndShowsItsTextEachTime) {
@@ -244,18 +253,19 @@ TEST_F(MainWindowTest, AboutWindowIsModalAndShowsItsTextEachTime) {
     QRect labelGeometry;
     QSize size;
     QTimer::singleShot(50, [&] {
-      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-      ASSERT_TRUE(dialog);
-      modal = dialog->isModal();
+      QWidget* dialog = QApplication::activeModalWidget();
+      kv::ui::Window* about = qt::WindowOf(dialog);
+      ASSERT_TRUE(about);
+      modal = dialog->windowModality() == Qt::ApplicationModal;
       caption = dialog->windowTitle();
       size = dialog->size();
-      QLabel* label = kv::ui::FindLabel(dialog, "标签1");
+      QLabel* label = qt::Widget(*about, kv::ui::AboutForm::text);
       ASSERT_TRUE(label);
       text = label->text();
       labelGeometry = label->geometry();
       QTest::keyClick(dialog, Qt::Key_Escape);
     });
-    QTest::mouseClick(kv::ui::FindButton(window.get(), "按钮7"), Qt::LeftButton);
+    QTest::mouseClick(Button(MainForm::aboutButton), Qt::LeftButton);
     EXPECT_TRUE(modal);
     EXPECT_EQ(caption, "");
     EXPECT_EQ(size, QSize(374, 225));
@@ -264,12 +274,11 @@ TEST_F(MainWindowTest, AboutWindowIsModalAndShowsItsTextEachTime) {
     ASSERT_FALSE(text.isEmpty());
     const auto bytes = kv::ui::ToGbk(text.replace("\n", "\r\n"));
     ASSERT_TRUE(bytes);
-    EXPECT_EQ(*bytes, kv::ui::AboutText());
+    EXPECT_EQ(*bytes, kv::ui::about_form::kText);
   }
   // The About window returns to the main window; the keyword box had the
   // focus, so the returning focus empties it, as every re-activation does.
   EXPECT_TRUE(window->isVisible());
-  EXPECT_TRUE(QApplication::topLevelWidgets().contains(window.get()));
 }
 
 TEST_F(MainWindowTest, WindowLayoutAndLook) {
@@ -280,13 +289,13 @@ TEST_F(MainWindowTest, WindowLayoutAndLook) {
   EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
   const QList<QSize> sizes = window->windowIcon().availableSizes();
   for (int s : {128, 64, 48, 32, 16}) EXPECT_TRUE(sizes.contains(QSize(s, s))) << s;
-  QPushButton* calc = kv::ui::FindButton(window.get(), "按钮6");
+  QPushButton* calc = Button(MainForm::calculatorButton);
   EXPECT_EQ(calc->font().pixelSize(), 12);
   EXPECT_EQ(calc->font().weight(), QFont::Bold);
-  EXPECT_FALSE(window->TopmostBox()->isChecked());
+  EXPECT_FALSE(check->isChecked());
   // Controls that sit in a group box are placed relative to it.
-  QWidget* label3 = kv::ui::FindControl(window.get(), "透明标签3");
-  EXPECT_EQ(label3->mapTo(window.get(), QPoint(0, 0)), QPoint(2 + 382, 240 + 16));
+  QWidget* label3 = qt::Control(main->window(), kv::ui::ControlOf<kv::ui::LabelId>(kv::ui::main_form::kControls, "透明标签3").index);
+  EXPECT_EQ(label3->mapTo(window, QPoint(0, 0)), QPoint(2 + 382, 240 + 16));
   // Enter in the keyword box does not move the focus.
   box->setFocus();
   QTest::keyClick(box, Qt::Key_Return);
@@ -296,12 +305,13 @@ TEST_F(MainWindowTest, WindowLayoutAndLook) {
 TEST_F(MainWindowTest, EscapeClosesTheWindowFromAnyControlAndEndsTheProgram) {
   QApplication& app = kv::test::App();
   app.setQuitOnLastWindowClosed(true);
-  for (const char* name : {"欲查找名称编辑框", "按钮5", "选择框1", "超级列表框2"}) {
-    window->show();
+  for (std::size_t index : {MainForm::keywordBox.index, MainForm::submitButton.index, MainForm::topmostBox.index,
+                            MainForm::resultList.index}) {
+    main->window().Show();
     window->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    QWidget* control = kv::ui::FindControl(window.get(), name);
-    ASSERT_TRUE(control) << name;
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+    QWidget* control = qt::Control(main->window(), index);
+    const std::string name = control->objectName().toStdString();
     control->setFocus(Qt::TabFocusReason);
     QTimer::singleShot(0, [control] { QTest::keyClick(control, Qt::Key_Escape); });
     QTimer watchdog;  // a window that does not close must not hang the test
@@ -310,7 +320,7 @@ TEST_F(MainWindowTest, EscapeClosesTheWindowFromAnyControlAndEndsTheProgram) {
     watchdog.start(5000);
     EXPECT_EQ(app.exec(), 0) << name;
     EXPECT_FALSE(window->isVisible()) << name;
-    EXPECT_TRUE(window->Closed());
+    EXPECT_FALSE(main->window().IsOpen());
   }
   app.setQuitOnLastWindowClosed(false);
 }

@@ -9,22 +9,12 @@
 #include "check_version.hpp"
 #include "exit_cleanup.hpp"
 #include "http_peer.hpp"
+#include "qt/qt_window.hpp"
 #include "question_bank.hpp"
 #include "startup.hpp"
 #include "ui/qt_app.hpp"
 
 namespace {
-
-TEST(Startup, RunsOnX11UnlessThePlatformIsChosen) {
-  const QByteArray saved = qgetenv("QT_QPA_PLATFORM");
-  qunsetenv("QT_QPA_PLATFORM");
-  kv::PrepareEnvironment();
-  EXPECT_EQ(qgetenv("QT_QPA_PLATFORM"), "xcb");
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  kv::PrepareEnvironment();
-  EXPECT_EQ(qgetenv("QT_QPA_PLATFORM"), "offscreen");
-  qputenv("QT_QPA_PLATFORM", saved);
-}
 
 TEST(StartupDeathTest, LoadsTheBankShowsTheWindowCentredAndReleasesTheBankAtExit) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
@@ -37,8 +27,9 @@ TEST(StartupDeathTest, LoadsTheBankShowsTheWindowCentredAndReleasesTheBankAtExit
           c.Send(kv::test::Answer(200, "最新版本:v1.9!!!!!!"));
         });
         kv::SetUpdateSourcesForTesting(kv::UpdateSources{page.Url("/version.htm"), "", "", ""});
-        QPointer<kv::MainWindow> window = kv::StartProgram();
-        if (window.isNull() || !window->isVisible()) std::_Exit(11);
+        const std::unique_ptr<kv::MainWindow> main = kv::StartProgram();
+        QWidget* window = main ? kv::ui::qt::TopLevel(main->window()) : nullptr;
+        if (window == nullptr || !window->isVisible()) std::_Exit(11);
         kv::TextArray expected;
         kv::Text text;
         kv::LoadQuestionBank(kv::EmbeddedBankBlock(), text, expected);
@@ -48,7 +39,7 @@ TEST(StartupDeathTest, LoadsTheBankShowsTheWindowCentredAndReleasesTheBankAtExit
         kv::RegisterExitCleanup([] {
           std::fprintf(stderr, "after: %zu %zu\n", kv::QuestionBank.size(), kv::BankText.size());
         });
-        window->close();  // the last window: the program ends through the clean-up
+        main->window().Close();  // the last window: the program ends through the clean-up
         kv::EndProgram(0);
       },
       testing::ExitedWithCode(0), "after: 0 0");

@@ -5,9 +5,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "main_form.hpp"
 #include "main_window.hpp"
 #include "message_box.hpp"
-#include "window_table.hpp"
+#include "qt/qt_window.hpp"
 
 namespace {
 
@@ -16,11 +17,10 @@ TEST(SubmitButton, EmptyBoxClickShowsTheMessage) {
   char name[] = "submit_button_test";
   char* argv[] = {name, nullptr};
   QApplication app(argc, argv);
-  kv::MainWindow window;
-  ASSERT_TRUE(window.Loaded());
-  QPushButton* button = kv::ui::FindButton(&window, "按钮5");
-  QLineEdit* box = kv::ui::FindEditBox(&window, "编辑框_添加的");
-  ASSERT_TRUE(button && box);
+  const auto window = kv::MainWindow::Create();
+  ASSERT_TRUE(window);
+  QPushButton* button = kv::ui::qt::Widget(window->window(), kv::ui::MainForm::submitButton);
+  QLineEdit* box = kv::ui::qt::Widget(window->window(), kv::ui::MainForm::questionBox);
   std::vector<std::string> shown;
   kv::ui::SetMessageHookForTesting([&](const kv::ui::MessageRequest& r) {
     shown.push_back(r.gbkText);

@@ -11,7 +11,7 @@
 #include "message_box.hpp"
 #include "scripted_peer.hpp"
 #include "submit_question.hpp"
-#include "window_table.hpp"
+#include "qt/qt_window.hpp"
 
 namespace {
 
@@ -26,11 +26,11 @@ TEST(SubmitToMisbehavingPeer, HugeReplyShowsCappedTextAndKeepsTheQuestion) {
   static char name[] = "submit_misbehaving_peer_test";
   static char* argv[] = {name, nullptr};
   QApplication app(argc, argv);
-  QWidget window;
-  ASSERT_TRUE(kv::ui::BuildWindow(kv::ui::MainForm(), &window));
-  QLineEdit* box = kv::ui::FindEditBox(&window, "编辑框_添加的");
-  ASSERT_NE(box, nullptr);
-  window.show();
+  const auto window = kv::ui::Window::Create(kv::ui::MainForm::kDef);
+  ASSERT_TRUE(window);
+  QLineEdit* box = kv::ui::qt::Widget(*window, kv::ui::MainForm::questionBox);
+  window->Show();
+  const kv::QuestionControls controls{*window, kv::ui::MainForm::questionBox, kv::ui::MainForm::topmostBox};
   std::vector<std::string> shown;
   kv::ui::SetMessageHookForTesting([&](const kv::ui::MessageRequest& r) {
     shown.push_back(r.gbkText);
@@ -42,7 +42,7 @@ TEST(SubmitToMisbehavingPeer, HugeReplyShowsCappedTextAndKeepsTheQuestion) {
   box->setText(question);
   {
     ScriptedPeer flood(ScriptedPeer::Reply{{std::string(10 << 20, 'z')}}, StandardServer({}), 6000);
-    kv::SubmitQuestion(&window, {"127.0.0.1", flood.port(), "135790", "mintcloudsR7", kBox}, conn);
+    kv::SubmitQuestion(controls, {"127.0.0.1", flood.port(), "135790", "mintcloudsR7", kBox}, conn);
     flood.Finish();
   }
   ASSERT_EQ(shown.size(), 1u);
@@ -53,7 +53,7 @@ TEST(SubmitToMisbehavingPeer, HugeReplyShowsCappedTextAndKeepsTheQuestion) {
 
   // The same connection object serves the next submission.
   ScriptedPeer good(Say("220 peer\r\n"), StandardServer({}));
-  kv::SubmitQuestion(&window, {"127.0.0.1", good.port(), "135790", "mintcloudsR7", kBox}, conn);
+  kv::SubmitQuestion(controls, {"127.0.0.1", good.port(), "135790", "mintcloudsR7", kBox}, conn);
   good.Finish();
   EXPECT_EQ(shown.size(), 1u);
   EXPECT_TRUE(box->text().isEmpty());

@@ -11,10 +11,9 @@
 
 #include "main_form.hpp"
 #include "message_box.hpp"
+#include "qt/qt_window.hpp"
 #include "scripted_peer.hpp"
 #include "submit_question.hpp"
-#include "topmost.hpp"
-#include "window_table.hpp"
 
 namespace {
 
@@ -40,28 +39,29 @@ class SubmitQuestion : public testing::Test {
   }
 
   void SetUp() override {
-    ASSERT_TRUE(kv::ui::BuildWindow(kv::ui::MainForm(), &window_));
-    box_ = kv::ui::FindEditBox(&window_, "编辑框_添加的");
-    topmost_ = kv::ui::FindCheckBox(&window_, "选择框1");
-    ASSERT_TRUE(box_ && topmost_);
-    window_.show();
+    window_ = kv::ui::Window::Create(kv::ui::MainForm::kDef);
+    ASSERT_TRUE(window_);
+    box_ = kv::ui::qt::Widget(*window_, kv::ui::MainForm::questionBox);
+    topmost_ = kv::ui::qt::Widget(*window_, kv::ui::MainForm::topmostBox);
+    window_->Show();
     kv::ui::SetMessageHookForTesting([this](const kv::ui::MessageRequest& r) {
-      shown_.push_back({r.gbkText, r.gbkCaption, kv::ui::IsTopmost(&window_)});
+      shown_.push_back({r.gbkText, r.gbkCaption, window_->IsTopmost()});
       return true;
     });
   }
   void TearDown() override { kv::ui::SetMessageHookForTesting({}); }
 
+  kv::QuestionControls Controls() { return {*window_, kv::ui::MainForm::questionBox, kv::ui::MainForm::topmostBox}; }
   kv::MailAccount Account(int port) { return {"127.0.0.1", port, "135790", "mintcloudsR7", kBox}; }
 
   // Always-on-top as the check box shows it, before the click.
   void SetTopmost(bool on) {
     topmost_->setChecked(on);
-    kv::ui::SetTopmost(&window_, on);
+    window_->SetTopmost(on);
   }
 
   static QApplication* app_;
-  QWidget window_;
+  std::unique_ptr<kv::ui::Window> window_;
   QLineEdit* box_ = nullptr;
   QCheckBox* topmost_ = nullptr;
   std::vector<Shown> shown_;
@@ -75,14 +75,14 @@ TEST_F(SubmitQuestion, EmptyBoxIsRefusedAndTheWindowFollowsTheCheckBox) {
     SetTopmost(on);
     ScriptedPeer peer(Say("220 peer\r\n"), StandardServer({}), 200);
     box_->clear();
-    kv::SubmitQuestion(&window_, Account(peer.port()), conn_);
+    kv::SubmitQuestion(Controls(), Account(peer.port()), conn_);
     peer.Finish();
     EXPECT_FALSE(peer.accepted());
     ASSERT_EQ(shown_.size(), 1u);
     EXPECT_EQ(shown_[0].text, "题目不可以空！！");
     EXPECT_EQ(shown_[0].caption, "信息：");
     EXPECT_FALSE(shown_[0].topmost_while_shown);
-    EXPECT_EQ(kv::ui::IsTopmost(&window_), on);
+    EXPECT_EQ(window_->IsTopmost(), on);
   }
 }
 
@@ -90,10 +90,10 @@ TEST_F(SubmitQuestion, SentQuestionEmptiesTheBox) {
   SetTopmost(true);
   ScriptedPeer peer(Say("220 peer\r\n"), StandardServer({}));
   box_->setText(QStringLiteral(u"王者之剑的主人是谁？"));
-  kv::SubmitQuestion(&window_, Account(peer.port()), conn_);
+  kv::SubmitQuestion(Controls(), Account(peer.port()), conn_);
   EXPECT_TRUE(box_->text().isEmpty());
   EXPECT_TRUE(shown_.empty());
-  EXPECT_TRUE(kv::ui::IsTopmost(&window_));
+  EXPECT_TRUE(window_->IsTopmost());
   const auto& lines = peer.Finish();
   ASSERT_GE(lines.size(), 4u);
   EXPECT_EQ(std::vector<std::string>(lines.end() - 5, lines.end()),
@@ -107,7 +107,7 @@ TEST_F(SubmitQuestion, SentQuestionEmptiesTheBox) {
   // Spaces alone are a question too.
   ScriptedPeer peer2(Say("220 peer\r\n"), StandardServer({}));
   box_->setText(QStringLiteral("   "));
-  kv::SubmitQuestion(&window_, Account(peer2.port()), conn_);
+  kv::SubmitQuestion(Controls(), Account(peer2.port()), conn_);
   EXPECT_TRUE(box_->text().isEmpty());
   peer2.Finish();
   EXPECT_NE(peer2.message().find("charset=\"us-ascii\""), std::string::npos);
@@ -121,31 +121,31 @@ TEST_F(SubmitQuestion, FailureKeepsTheTextAndSaysWhy) {
   script.replies[std::string("RCPT TO:<") + kBox + ">"] = Say("550 5.1.1 Mailbox unavailable\r\n");
   ScriptedPeer peer(Say("220 peer\r\n"), StandardServer(script));
   box_->setText(question);
-  kv::SubmitQuestion(&window_, Account(peer.port()), conn_);
+  kv::SubmitQuestion(Controls(), Account(peer.port()), conn_);
   EXPECT_EQ(box_->text(), question);
   ASSERT_EQ(shown_.size(), 1u);
   EXPECT_EQ(shown_[0].text, "提交失败：5.1.1 Mailbox unavailable");
   EXPECT_EQ(shown_[0].caption, "信息：");
-  EXPECT_FALSE(kv::ui::IsTopmost(&window_));
+  EXPECT_FALSE(window_->IsTopmost());
   peer.Finish();
   EXPECT_EQ(conn_.socket, -1);  // disconnected all the same
 
   // Nobody listening: the connect's own reason.
   const int port = kv::test::UnusedPort();
   SetTopmost(true);
-  kv::SubmitQuestion(&window_, Account(port), conn_);
+  kv::SubmitQuestion(Controls(), Account(port), conn_);
   EXPECT_EQ(box_->text(), question);
   ASSERT_EQ(shown_.size(), 2u);
   EXPECT_EQ(shown_[1].text, "提交失败：连接指定SMTP邮件服务器“127.0.0.1”失败!");
   EXPECT_FALSE(shown_[1].topmost_while_shown);
-  EXPECT_TRUE(kv::ui::IsTopmost(&window_));
+  EXPECT_TRUE(window_->IsTopmost());
 }
 
 TEST_F(SubmitQuestion, QuestionThatGbkCannotCarryIsNotSent) {
   ScriptedPeer peer(Say("220 peer\r\n"), StandardServer({}), 200);
   const QString question = QStringLiteral(u"เกม 题目 😀");
   box_->setText(question);
-  kv::SubmitQuestion(&window_, Account(peer.port()), conn_);
+  kv::SubmitQuestion(Controls(), Account(peer.port()), conn_);
   peer.Finish();
   EXPECT_FALSE(peer.accepted());
   EXPECT_EQ(box_->text(), question);

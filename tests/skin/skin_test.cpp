@@ -21,6 +21,7 @@
 
 #include "qt_app.hpp"
 #include "skin_host.hpp"
+#include "skin_look.hpp"
 
 namespace kv::skin::test {
 namespace {
@@ -96,7 +97,7 @@ TEST(Skin, AttachedOnceItReachesOpenAndLaterWindows) {
 
 TEST(Skin, KeepsTheWindowsOwnTextColours) {
   App();
-  ASSERT_TRUE(ApplySkin(App(), BuiltInSkin()));
+  ASSERT_TRUE(ui::ApplySkinLook(BuiltInSkin()));
   QWidget window;
   auto* layout = new QVBoxLayout(&window);
   QFont big;
@@ -138,7 +139,7 @@ TEST(Skin, ASkinThatCannotBeReadChangesNothing) {
       Skin("kelvaro-skin 1\n[style sheet]\nQLabel { background: @nothing; }"),
   };
   for (const auto& bytes : bad) {
-    EXPECT_FALSE(ApplySkin(App(), bytes));
+    EXPECT_FALSE(ui::ApplySkinLook(bytes));
     EXPECT_EQ(QApplication::style(), style);
     EXPECT_EQ(QApplication::palette(), palette);
     EXPECT_EQ(QApplication::font(), font);

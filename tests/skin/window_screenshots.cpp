@@ -6,7 +6,6 @@
 // --message-box a message box is pictured too (message-box.png).
 // tools/screenshots.sh runs it on a virtual X display.
 #include <QApplication>
-#include <QDialog>
 #include <QDir>
 #include <QLineEdit>
 #include <QPixmap>
@@ -17,14 +16,16 @@
 #include <cstring>
 
 #include "about_window.hpp"
+#include "application.hpp"
+#include "calculator_form.hpp"
 #include "calculator_window.hpp"
-#include "gbk.hpp"
+#include "main_form.hpp"
 #include "main_window.hpp"
 #include "message_box.hpp"
+#include "qt/qt_window.hpp"
 #include "question_bank.hpp"
 #include "skin_host.hpp"
 #include "update_window.hpp"
-#include "window_table.hpp"
 
 namespace {
 
@@ -80,46 +81,46 @@ int main(int argc, char** argv) {
     plain = plain || std::strcmp(argv[i], "--plain") == 0;
     messageBox = messageBox || std::strcmp(argv[i], "--message-box") == 0;
   }
-  QApplication app(argc, argv);
+  kv::ui::Application app(argc, argv);
   g_dir = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(g_dir);
 
   // As at start-up: engine, main window, then the skin from its created handler.
   kv::LoadSkinEngine();
-  kv::MainWindow main;
-  if (!main.Loaded()) return 1;
+  const std::unique_ptr<kv::MainWindow> main = kv::MainWindow::Create();
+  if (!main) return 1;
   if (!plain) kv::AttachSkin();
   kv::LoadQuestionBank();
-  main.show();
-  main.activateWindow();
-  if (!QTest::qWaitForWindowExposed(&main, 5000)) return 1;
+  main->window().Show();
+  QWidget* mainWidget = kv::ui::qt::TopLevel(main->window());
+  mainWidget->activateWindow();
+  if (!QTest::qWaitForWindowExposed(mainWidget, 5000)) return 1;
   QTest::qWait(300);
   // A lookup with a few rows, as a player would see it: the box empties
   // itself when it gets the focus, so the keyword comes after.
-  main.KeywordBox()->setFocus();
+  main->window().SetFocus(kv::ui::MainForm::keywordBox);
   QTest::qWait(100);
-  main.KeywordBox()->setText(kv::ui::FromGbk("首都"));
-  Save(&main, "main-window.png");
+  main->window().SetText(kv::ui::MainForm::keywordBox, "首都");
+  Save(mainWidget, "main-window.png");
 
   // The About window is modal and runs its own loop: picture it from inside.
   SaveModal("about-window.png");
-  kv::OpenAboutWindow(&main);
+  kv::OpenAboutWindow(main->window());
   if (messageBox) {
     SaveModal("message-box.png");
     kv::ui::ShowMessage("下载完成!");
   }
 
-  if (QDialog* calc = kv::CreateCalculatorWindow(&main)) {
-    calc->show();
+  if (const std::unique_ptr<kv::ui::Window> calc = kv::CreateCalculatorWindow()) {
+    calc->Show();
     // A few inputs, so that every kind of output shows its colour.
-    const std::pair<const char*, const char*> inputs[] = {
-        {"编辑框1", "10"}, {"编辑框2", "60"}, {"编辑框6", "20"}, {"编辑框5", "40"},
-        {"编辑框8", "5"},  {"编辑框7", "15"}, {"编辑框18", "50"}};
-    for (const auto& [box, text] : inputs)
-      if (QLineEdit* edit = kv::ui::FindEditBox(calc, box)) edit->setText(QString::fromLatin1(text));
-    Save(calc, "calculator-window.png");
-    calc->close();
-    delete calc;
+    using F = kv::ui::CalculatorForm;
+    const std::pair<kv::ui::EditBoxId, const char*> inputs[] = {
+        {F::levelCurrent, "10"}, {F::levelTarget, "60"}, {F::skillCurrent, "20"}, {F::skillTarget, "40"},
+        {F::cultivationCurrent, "5"}, {F::cultivationTarget, "15"}, {F::questLevel, "50"}};
+    for (const auto& [box, text] : inputs) calc->SetText(box, text);
+    Save(kv::ui::qt::TopLevel(*calc), "calculator-window.png");
+    calc->Close();
   } else {
     std::fprintf(stderr, "calculator-window.png: no Calculator window\n");
     ++g_failures;
@@ -127,11 +128,11 @@ int main(int argc, char** argv) {
 
   kv::UpdateSources sources;
   sources.programDir = sources.downloadDir = QDir::tempPath().toStdString();
-  kv::UpdateWindow update(sources);
-  update.show();
-  Save(&update, "update-window.png");
-  update.close();
-  main.close();
+  kv::ui::Window* update = kv::OpenUpdateWindow(sources);
+  if (update == nullptr) return 1;
+  Save(kv::ui::qt::TopLevel(*update), "update-window.png");
+  update->Close();
+  main->window().Close();
   kv::ReleaseQuestionBank();
   return g_failures == 0 ? 0 : 1;
 }

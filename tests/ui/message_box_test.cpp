@@ -11,7 +11,7 @@
 
 #include "exit_cleanup.hpp"
 #include "fatal.hpp"
-#include "gbk.hpp"
+#include "qt/gbk.hpp"
 #include "message_box.hpp"
 #include "ui/qt_app.hpp"
 
@@ -101,6 +101,31 @@ TEST(MessageBox, WorkerThreadWaitsWhileTheBoxRunsOnTheUiThread) {
   EXPECT_EQ(seen[0].gbkText, "下载完成!");
   EXPECT_EQ(seen[0].gbkCaption, "信息：");
   EXPECT_EQ(seen[1].kind, kv::ui::MessageKind::YesNo);
+}
+
+// A worker's report leaves the windows usable: the box is not modal, OK runs
+// its follow-up on the user-interface thread, and a box the program closes
+// runs nothing.
+TEST(MessageBox, ModelessBoxRunsItsFollowUpOnlyAfterOk) {
+  kv::test::App();
+  int followUps = 0;
+  kv::ui::ShowMessageModeless("下载完成!", "信息：", [&] { ++followUps; });
+  QMessageBox* box = nullptr;
+  for (int i = 0; i < 100 && !(box = OpenBox()); ++i) QTest::qWait(10);
+  ASSERT_TRUE(box);
+  EXPECT_EQ(box->windowModality(), Qt::NonModal);
+  EXPECT_EQ(box->text(), kv::test::Q(u"下载完成!"));
+  box->button(QMessageBox::Ok)->click();
+  QTest::qWait(20);
+  EXPECT_EQ(followUps, 1);
+
+  kv::ui::ShowMessageModeless("读文件出错!", "信息：", [&] { ++followUps; });
+  for (int i = 0; i < 100 && !OpenBox(); ++i) QTest::qWait(10);
+  ASSERT_TRUE(OpenBox());
+  kv::ui::CloseModelessMessages();
+  QTest::qWait(20);
+  EXPECT_EQ(OpenBox(), nullptr);
+  EXPECT_EQ(followUps, 1);
 }
 
 TEST(FatalErrorDeathTest, ShowsTheRuntimeErrorTextAndExitsWithMinusOne) {

@@ -7,9 +7,9 @@
 #include <QTest>
 #include <QTimer>
 
-#include "gbk.hpp"
-#include "report_list.hpp"
-#include "result_list_model.hpp"
+#include "qt/gbk.hpp"
+#include "qt/report_list.hpp"
+#include "qt/result_list_model.hpp"
 #include "ui/qt_app.hpp"
 
 namespace {
@@ -29,7 +29,15 @@ struct Fixture {
     list.setModel(&model);
     list.resize(502, 165);
   }
+  // The rows of `keyword`'s hits, shown by the model.
+  void Fill(std::string_view keyword) {
+    kv::RunLookup(kBank, keyword, rows);
+    model.SetRows(rows);
+  }
+  void Clear() { model.SetRows({}); }
+
   QApplication& app = kv::test::App();  // before any widget
+  std::vector<kv::LookupRow> rows;
   kv::ui::ReportList list;
   kv::ui::ResultListModel model{QStringList({kv::test::Q(u"编号"), kv::test::Q(u"提问"), kv::test::Q(u"答案区")})};
 };
@@ -38,7 +46,7 @@ QString Cell(const QAbstractItemModel& m, int row, int column) { return m.index(
 
 TEST(ResultListModel, HoldsTheHitsWithNumbersAndConvertedCells) {
   Fixture f;
-  f.model.Fill(kBank, "颜色");
+  f.Fill("颜色");
   ASSERT_EQ(f.model.rowCount(), 2);
   EXPECT_EQ(f.model.columnCount(), 3);
   EXPECT_EQ(Cell(f.model, 0, 0), QStringLiteral("1"));
@@ -48,13 +56,13 @@ TEST(ResultListModel, HoldsTheHitsWithNumbersAndConvertedCells) {
   EXPECT_EQ(Cell(f.model, 1, 2), kv::test::Q(u"黄色"));
   EXPECT_EQ(f.model.headerData(2, Qt::Horizontal).toString(), kv::test::Q(u"答案区"));
 
-  f.model.Fill(kBank, "题目");  // a line without a bar keeps its number only
+  f.Fill("题目");  // a line without a bar keeps its number only
   ASSERT_EQ(f.model.rowCount(), 1);
   EXPECT_EQ(Cell(f.model, 0, 0), QStringLiteral("1"));
   EXPECT_EQ(Cell(f.model, 0, 1), QString());
   EXPECT_EQ(Cell(f.model, 0, 2), QString());
 
-  f.model.Clear();
+  f.Clear();
   EXPECT_EQ(f.model.rowCount(), 0);
   EXPECT_FALSE(f.model.index(0, 0).data().isValid());
 }
@@ -64,13 +72,13 @@ TEST(ReportList, ColumnWidthsHoldForEveryModel) {
   EXPECT_EQ(f.list.columnWidth(0), 40);
   EXPECT_EQ(f.list.columnWidth(1), 308);
   EXPECT_EQ(f.list.columnWidth(2), 150);
-  f.model.Fill(kBank, "颜色");
+  f.Fill("颜色");
   EXPECT_EQ(f.list.columnWidth(1), 308);
 }
 
 TEST(ReportList, CtrlASelectsEveryRowAndCtrlCCopiesTabSeparatedLines) {
   Fixture f;
-  f.model.Fill(kBank, "|");
+  f.Fill("|");
   f.list.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&f.list));
   QApplication::clipboard()->setText(QStringLiteral("before"));
@@ -108,7 +116,7 @@ QStringList UseContextMenu(kv::ui::ReportList& list, int pick) {
 
 TEST(ReportList, ContextMenuOffersCopyAndSelectAll) {
   Fixture f;
-  f.model.Fill(kBank, "颜色");
+  f.Fill("颜色");
   f.list.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&f.list));
   QApplication::clipboard()->setText(QStringLiteral("before"));
@@ -117,7 +125,7 @@ TEST(ReportList, ContextMenuOffersCopyAndSelectAll) {
   EXPECT_EQ(UseContextMenu(f.list, 0), QStringList({kv::test::Q(u"复制+"), kv::test::Q(u"全选+")}));
   EXPECT_EQ(QApplication::clipboard()->text(),
             kv::test::Q(u"1\t苹果是什么颜色？\t红色\n2\t香蕉是什么颜色？\t黄色"));
-  f.model.Clear();
+  f.Clear();
   EXPECT_EQ(UseContextMenu(f.list, 1), QStringList({kv::test::Q(u"复制-"), kv::test::Q(u"全选-")}));
 }
 

@@ -1,4 +1,4 @@
-// Desktop opener, the user-interface thread, always-on-top.
+// Desktop opener and the user-interface thread.
 #include <gtest/gtest.h>
 
 #include <QTest>
@@ -6,29 +6,28 @@
 #include <thread>
 
 #include "desktop.hpp"
-#include "topmost.hpp"
 #include "ui/qt_app.hpp"
 #include "ui_thread.hpp"
 
 namespace {
 
-TEST(Desktop, AddressesAndPathsReachTheOpenerAsUrls) {
+TEST(Desktop, AddressesAndFilesReachTheOpener) {
   kv::test::App();
-  std::vector<QUrl> opened;
-  kv::ui::SetDesktopOpenerForTesting([&](const QUrl& url) {
-    opened.push_back(url);
-    return url.scheme() == QStringLiteral("http");
+  std::vector<kv::ui::DesktopRequest> opened;
+  kv::ui::SetDesktopOpenerForTesting([&](const kv::ui::DesktopRequest& r) {
+    opened.push_back(r);
+    return !r.address.empty();
   });
-  EXPECT_TRUE(kv::ui::OpenWithDesktop("http://127.0.0.1:18080/item.htm?id=520731946188"));
-  EXPECT_FALSE(kv::ui::OpenWithDesktop("/opt/下载/KelvaroOstrin答题器.rar"));
-  EXPECT_FALSE(kv::ui::OpenLocalFile("/tmp/a b.rar"));
-  EXPECT_FALSE(kv::ui::OpenWithDesktop(""));
+  EXPECT_TRUE(kv::ui::OpenAddress("http://127.0.0.1:18080/item.htm?id=520731946188"));
+  EXPECT_FALSE(kv::ui::OpenFile("/tmp/a b.rar"));
+  EXPECT_FALSE(kv::ui::OpenAddress(""));  // nothing to open: the desktop is not asked
+  EXPECT_FALSE(kv::ui::OpenFile({}));
   kv::ui::SetDesktopOpenerForTesting({});
-  ASSERT_EQ(opened.size(), 3u);
-  EXPECT_EQ(opened[0].toString(), QStringLiteral("http://127.0.0.1:18080/item.htm?id=520731946188"));
-  EXPECT_TRUE(opened[1].isLocalFile());
-  EXPECT_EQ(opened[1].toLocalFile(), kv::test::Q(u"/opt/下载/KelvaroOstrin答题器.rar"));
-  EXPECT_EQ(opened[2].toLocalFile(), QStringLiteral("/tmp/a b.rar"));
+  ASSERT_EQ(opened.size(), 2u);
+  EXPECT_EQ(opened[0].address, "http://127.0.0.1:18080/item.htm?id=520731946188");
+  EXPECT_TRUE(opened[0].file.empty());
+  EXPECT_EQ(opened[1].file, std::filesystem::path("/tmp/a b.rar"));
+  EXPECT_TRUE(opened[1].address.empty());
 }
 
 TEST(UiThread, WorkersHandTheirWorkToTheUiThread) {
@@ -61,27 +60,6 @@ TEST(UiThread, WorkersHandTheirWorkToTheUiThread) {
   EXPECT_TRUE(workerSawResult);
   EXPECT_EQ(queuedAt, 1);
   EXPECT_EQ(blockingAt, 2);
-}
-
-TEST(Topmost, TogglesKeepingPositionAndVisibility) {
-  kv::test::App();
-  QWidget window;
-  window.setFixedSize(200, 100);
-  window.move(40, 30);
-  window.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-  const QPoint pos = window.pos();
-  for (bool on : {true, false, true, false}) {
-    kv::ui::SetTopmost(&window, on);
-    EXPECT_EQ(kv::ui::IsTopmost(&window), on);
-    EXPECT_EQ(window.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint), on);
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(window.pos(), pos);
-  }
-  QWidget hidden;  // a window that is not shown yet takes the flag too
-  kv::ui::SetTopmost(&hidden, true);
-  EXPECT_TRUE(kv::ui::IsTopmost(&hidden));
-  EXPECT_FALSE(hidden.isVisible());
 }
 
 }  // namespace

@@ -14,15 +14,17 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <QUrl>
+#include <QWindow>
 #include <iostream>
 #include <set>
 
 #include "check_version.hpp"
 #include "desktop.hpp"
 #include "exit_cleanup.hpp"
-#include "gbk.hpp"
-#include "window_table.hpp"
+#include "main_form.hpp"
+#include "qt/gbk.hpp"
+#include "qt/qt_window.hpp"
+#include "update_form.hpp"
 
 namespace {
 
@@ -30,11 +32,15 @@ void Say(const QString& line) { std::cout << line.toStdString() << std::endl; }
 
 QString OneLine(QString s) { return s.replace(u'\n', QStringLiteral("\\n")); }
 
-QString State(QWidget* w) {
-  auto* size = kv::ui::FindLabel(w, "透明标签3");
-  auto* done = kv::ui::FindLabel(w, "透明标签4");
-  auto* bar = kv::ui::FindProgressBar(w, "进度条1");
-  auto* button = kv::ui::FindButton(w, "按钮1");
+using kv::ui::UpdateForm;
+namespace qt = kv::ui::qt;
+
+QString State(kv::ui::Window* window) {
+  QWidget* w = qt::TopLevel(*window);
+  auto* size = qt::Widget(*window, UpdateForm::sizeLabel);
+  auto* done = qt::Widget(*window, UpdateForm::doneLabel);
+  auto* bar = qt::Widget(*window, UpdateForm::progressBar);
+  auto* button = qt::Widget(*window, UpdateForm::updateButton);
   return QStringLiteral("state size=%1 done=%2 bar=%3/%4 button=%5 visible=%6")
       .arg(size->text(), done->text())
       .arg(bar->value())
@@ -69,42 +75,45 @@ int main(int argc, char** argv) {
   kv::InstallExitCleanup();
   const QString scenario = QString::fromLocal8Bit(argv[1]);
   const kv::UpdateSources sources{argv[2], argv[3], argv[4], argv[5]};
-  kv::ui::SetDesktopOpenerForTesting([](const QUrl& url) {
-    Say(QStringLiteral("open ") + url.toLocalFile());
+  kv::ui::SetDesktopOpenerForTesting([](const kv::ui::DesktopRequest& r) {
+    Say(QStringLiteral("open ") + QString::fromStdString(r.file.string()));
     return true;
   });
 
-  auto* main = new QWidget;
-  main->setAttribute(Qt::WA_DeleteOnClose);
-  QObject::connect(main, &QObject::destroyed, [] { Say(QStringLiteral("main window gone")); });
+  const auto mainWindow = kv::ui::Window::Create(kv::ui::MainForm::kDef);
+  if (!mainWindow) return 3;
+  mainWindow->OnClosed([] { Say(QStringLiteral("main window closed")); });
 
   AnswerPrompt(scenario != QStringLiteral("no"));
-  kv::CheckVersion(main, sources);
+  kv::CheckVersion(*mainWindow, sources);
   Say(QStringLiteral("bank loaded"));
 
-  QPointer<kv::UpdateWindow> update;
+  kv::ui::Window* updateWindow = nullptr;
   for (QWidget* w : QApplication::topLevelWidgets()) {
-    if (auto* u = qobject_cast<kv::UpdateWindow*>(w)) update = u;
+    if (kv::ui::Window* window = qt::WindowOf(w); window && window->Def().caption == UpdateForm::kDef.caption)
+      updateWindow = window;
   }
-  if (update.isNull()) {
+  if (updateWindow == nullptr) {
     Say(QStringLiteral("no update window"));
-    delete main;
     return 0;
   }
+  QWidget* update = qt::TopLevel(*updateWindow);
   Say(QStringLiteral("update window %1 %2x%3 visible=%4 modal=%5 owner=%6")
           .arg(update->windowTitle())
           .arg(update->width())
           .arg(update->height())
           .arg(update->isVisible() ? 1 : 0)
           .arg(update->isModal() ? 1 : 0)
-          .arg(update->parentWidget() ? 1 : 0));
+          .arg(update->windowHandle() && update->windowHandle()->transientParent() ? 1 : 0));
 
   if (scenario == QStringLiteral("yes-close")) {
     QTimer::singleShot(200, update, [update] { QTest::keyClick(update, Qt::Key_Escape); });
     return app.exec();
   }
 
-  QTimer::singleShot(50, update, [update] { QTest::mouseClick(kv::ui::FindButton(update, "按钮1"), Qt::LeftButton); });
+  QTimer::singleShot(50, update, [updateWindow] {
+    QTest::mouseClick(qt::Widget(*updateWindow, UpdateForm::updateButton), Qt::LeftButton);
+  });
 
   // Watches the window: acknowledges each message of the download, reports
   // the state, and for some scenarios closes the window.
@@ -121,18 +130,18 @@ int main(int argc, char** argv) {
       Say(QStringLiteral("message %1 | %2 modal=%3")
               .arg(box->windowTitle(), box->text())
               .arg(box->isModal() ? 1 : 0));
-      Say(State(update));
+      Say(State(updateWindow));
       box->button(QMessageBox::Ok)->click();
-      QTimer::singleShot(100, update, [update] {
-        Say(QStringLiteral("after ok ") + State(update));
+      QTimer::singleShot(100, update, [update, updateWindow] {
+        Say(QStringLiteral("after ok ") + State(updateWindow));
         QTest::keyClick(update, Qt::Key_Escape);
       });
       return;
     }
-    const QString done = kv::ui::FindLabel(update, "透明标签4")->text();
+    const QString done = qt::Widget(*updateWindow, UpdateForm::doneLabel)->text();
     if (scenario == QStringLiteral("yes-close-midway") && !done.isEmpty()) {
       watch->stop();
-      Say(QStringLiteral("closing during download ") + State(update));
+      Say(QStringLiteral("closing during download ") + State(updateWindow));
       QTest::keyClick(update, Qt::Key_Escape);
     }
     if (scenario == QStringLiteral("yes-nolength") && !done.isEmpty()) {
@@ -141,7 +150,7 @@ int main(int argc, char** argv) {
       lastDone = done;
       if (quietTicks == 25) {
         watch->stop();
-        Say(State(update));
+        Say(State(updateWindow));
         QTest::keyClick(update, Qt::Key_Escape);
       }
     }

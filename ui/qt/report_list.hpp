@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "window_table.hpp"
+#include "window_def.hpp"
 
 class QAction;
 

@@ -1,12 +1,12 @@
 // The result list's model: the rows of the last lookup, read straight from the
-// bank lines. Cells are converted for display only when the view asks for them,
-// so a run that lists thousands of rows costs the lookup and little more.
+// bank lines (the rows are not copied). Cells are converted for display only
+// when the view asks for them, so a run that lists thousands of rows costs the
+// lookup and little more.
 #pragma once
 
 #include <QAbstractTableModel>
 #include <QStringList>
-#include <string_view>
-#include <vector>
+#include <span>
 
 #include "lookup.hpp"
 
@@ -19,13 +19,10 @@ class ResultListModel : public QAbstractTableModel {
   // Three columns: number, question, answer, headed by `headers`.
   explicit ResultListModel(QStringList headers, QObject* parent = nullptr);
 
-  // Replaces the rows with the hits of `gbkKeyword` in `bank`. The bank must
-  // stay unchanged while the rows are shown.
-  void Fill(const TextArray& bank, std::string_view gbkKeyword);
-  // Deletes every row.
-  void Clear();
+  // Shows `rows`, which must stay unchanged until the next SetRows.
+  void SetRows(std::span<const LookupRow> rows);
 
-  const std::vector<LookupRow>& Rows() const { return rows_; }
+  std::span<const LookupRow> Rows() const { return rows_; }
 
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
@@ -35,7 +32,7 @@ class ResultListModel : public QAbstractTableModel {
 
  private:
   QStringList headers_;
-  std::vector<LookupRow> rows_;
+  std::span<const LookupRow> rows_;
 };
 
 }  // namespace kv::ui

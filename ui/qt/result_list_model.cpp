@@ -9,16 +9,10 @@ ResultListModel::ResultListModel(QStringList headers, QObject* parent)
   while (headers_.size() < 3) headers_.append(QString());
 }
 
-void ResultListModel::Fill(const TextArray& bank, std::string_view gbkKeyword) {
+void ResultListModel::SetRows(std::span<const LookupRow> rows) {
+  if (rows.empty() && rows_.empty()) return;
   beginResetModel();
-  RunLookup(bank, gbkKeyword, rows_);
-  endResetModel();
-}
-
-void ResultListModel::Clear() {
-  if (rows_.empty()) return;
-  beginResetModel();
-  rows_.clear();
+  rows_ = rows;
   endResetModel();
 }
 

@@ -2,7 +2,7 @@
 #include <QPixmap>
 
 #include "byte_block.hpp"
-#include "main_window.hpp"
+#include "program_icon.hpp"
 
 extern const unsigned char kIcon128[];
 extern const std::size_t kIcon128Size;
@@ -15,7 +15,7 @@ extern const std::size_t kIcon32Size;
 extern const unsigned char kIcon16[];
 extern const std::size_t kIcon16Size;
 
-namespace kv {
+namespace kv::ui::qt {
 
 QIcon ProgramIcon() {
   const ByteBlock blocks[] = {{kIcon128, kIcon128Size}, {kIcon64, kIcon64Size}, {kIcon48, kIcon48Size},
@@ -30,4 +30,4 @@ QIcon ProgramIcon() {
   return icon;
 }
 
-}  // namespace kv
+}  // namespace kv::ui::qt
