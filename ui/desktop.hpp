@@ -1,5 +1,6 @@
 // The desktop shell: web addresses open in the default browser, files with
-// the default program for their type.
+// the default program for their type; where the program and the user's
+// downloads live.
 #pragma once
 
 #include <filesystem>
@@ -16,6 +17,11 @@ bool OpenAddress(std::string_view gbkUrl);
 
 // Opens a local file with the default program for its type.
 bool OpenFile(const std::filesystem::path& file);
+
+// The folder of the running program, and the user's download folder (which
+// may not exist yet).
+std::filesystem::path ProgramFolder();
+std::filesystem::path DownloadsFolder();
 
 // For tests: while set, the opener gets every request instead of the desktop
 // and its result is passed on. An empty function restores the desktop.

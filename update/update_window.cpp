@@ -13,7 +13,6 @@
 #include "exit_cleanup.hpp"
 #include "kelvaro_config.hpp"
 #include "message_box.hpp"
-#include "program_folders.hpp"
 #include "ui_thread.hpp"
 #include "update_form.hpp"
 
@@ -111,7 +110,7 @@ void OnUpdateWindowClosed() {
 }  // namespace
 
 UpdateSources UpdateSources::Installed() {
-  return {config::kVersionUrl, config::kArchiveUrl, ProgramFolder(), DownloadsFolder()};
+  return {config::kVersionUrl, config::kArchiveUrl, ui::ProgramFolder(), ui::DownloadsFolder()};
 }
 
 ui::Window* OpenUpdateWindow(const UpdateSources& sources) {

@@ -1,12 +1,28 @@
 // The desktop shell through QDesktopServices (xdg-open on Linux).
+#include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include "desktop.hpp"
 #include "gbk.hpp"
 
-namespace kv::ui::detail {
+namespace kv::ui {
+
+namespace {
+std::filesystem::path FsPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+}  // namespace
+
+std::filesystem::path ProgramFolder() { return FsPath(QCoreApplication::applicationDirPath()); }
+
+std::filesystem::path DownloadsFolder() {
+  const QString dir = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+  return FsPath(dir.isEmpty() ? QDir::homePath() + QStringLiteral("/Downloads") : dir);
+}
+
+namespace detail {
 
 bool OpenAddressWithDesktop(std::string_view gbkUrl) {
   const QUrl url(FromGbk(gbkUrl), QUrl::TolerantMode);
@@ -18,4 +34,5 @@ bool OpenFileWithDesktop(const std::filesystem::path& file) {
   return url.isValid() && QDesktopServices::openUrl(url);
 }
 
-}  // namespace kv::ui::detail
+}  // namespace detail
+}  // namespace kv::ui
