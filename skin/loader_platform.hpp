@@ -56,6 +56,8 @@ class LoaderPlatform {
   virtual bool Commit(std::byte* at, std::size_t size) = 0;
   // Gives the pages of [at, at + size) back and makes them inaccessible.
   virtual bool Decommit(std::byte* at, std::size_t size) = 0;
+  // Sets the protection of the pages of [at, at + size). A protection that
+  // would leave pages writable and executable at once is refused.
   virtual bool Protect(std::byte* at, std::size_t size, PageProtection protection) = 0;
   // Frees a whole region returned by Reserve.
   virtual void Release(std::byte* base, std::size_t size) = 0;

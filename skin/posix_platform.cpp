@@ -79,6 +79,7 @@ bool PosixPlatform::Decommit(std::byte* at, std::size_t size) {
 
 bool PosixPlatform::Protect(std::byte* at, std::size_t size, PageProtection protection) {
   if (size == 0) return true;
+  if (allowExecute_ && IsExecutable(protection.protection) && IsWritable(protection.protection)) return false;
   const auto [start, length] = Pages(at, size, pageSize_);
   return mprotect(start, length, ToProt(protection.protection, allowExecute_)) == 0;
 }
