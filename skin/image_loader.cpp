@@ -38,10 +38,10 @@ constexpr std::uint32_t kProcessAttach = 1;
 
 using DllEntry = int(KV_WINAPI*)(void* instance, std::uint32_t reason, void* reserved);
 
-#if defined(__x86_64__)
+#if defined(__x86_64__) || defined(_M_X64)
 constexpr std::uint16_t kHostMachine = kMachineAmd64;
 constexpr bool kHost64 = true;
-#elif defined(__i386__)
+#elif defined(__i386__) || defined(_M_IX86)
 constexpr std::uint16_t kHostMachine = kMachineI386;
 constexpr bool kHost64 = false;
 #else

@@ -26,8 +26,11 @@
 
 namespace kv::skin {
 
-// The calling convention of Windows code on this machine.
-#if defined(__x86_64__)
+// The calling convention of Windows code on this machine (a Windows compiler
+// uses it already; __stdcall means nothing on x86-64 there).
+#if defined(_MSC_VER)
+#define KV_WINAPI __stdcall
+#elif defined(__x86_64__)
 #define KV_WINAPI __attribute__((ms_abi))
 #elif defined(__i386__)
 #define KV_WINAPI __attribute__((stdcall))

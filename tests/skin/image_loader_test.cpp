@@ -439,7 +439,7 @@ TEST(LoaderPlatform, NeverMakesAPageWritableAndExecutable) {
       {P::ExecuteReadWrite, false, true, "rw-p"},  // execute is never granted there anyway
   };
   for (const Case& c : cases) {
-    PosixPlatform platform({}, c.allowExecute);
+    PosixLoaderPlatform platform({}, c.allowExecute);
     const std::size_t page = platform.PageSize();
     std::byte* region = platform.Reserve(0, page, false);
     ASSERT_NE(region, nullptr);
