@@ -49,18 +49,30 @@ const PairTable& Pairs() {
 QString FromGbk(std::string_view bytes) {
   const PairTable& pairs = Pairs();
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-  QString out;
-  out.reserve(static_cast<qsizetype>(bytes.size()));
+  // No piece gives more UTF-16 units than it has bytes.
+  QString out(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+  char16_t* to = reinterpret_cast<char16_t*>(out.data());
+  char16_t* const start = to;
   WalkGbk(
       bytes, [&](unsigned char lead, unsigned char trail) { return pairs.At(lead, trail) != 0; },
       [&](GbkPiece piece, std::size_t at) {
         switch (piece) {
-          case GbkPiece::Single: out.append(QChar(static_cast<char16_t>(p[at]))); break;
-          case GbkPiece::Pair: out.append(QChar::fromUcs4(pairs.At(p[at], p[at + 1]))); break;
+          case GbkPiece::Single: *to++ = p[at]; break;
+          case GbkPiece::Pair: {
+            const char32_t c = pairs.At(p[at], p[at + 1]);
+            if (QChar::requiresSurrogates(c)) {
+              *to++ = QChar::highSurrogate(c);
+              *to++ = QChar::lowSurrogate(c);
+            } else {
+              *to++ = static_cast<char16_t>(c);
+            }
+            break;
+          }
           case GbkPiece::BadPair:
-          case GbkPiece::BadByte: out.append(QChar::ReplacementCharacter); break;
+          case GbkPiece::BadByte: *to++ = QChar::ReplacementCharacter; break;
         }
       });
+  out.truncate(to - start);
   return out;
 }
 
