@@ -38,10 +38,10 @@ constexpr std::uint32_t kProcessAttach = 1;
 
 using DllEntry = int(KV_WINAPI*)(void* instance, std::uint32_t reason, void* reserved);
 
-#if defined(__x86_64__)
+#if defined(__x86_64__) || defined(_M_X64)
 constexpr std::uint16_t kHostMachine = kMachineAmd64;
 constexpr bool kHost64 = true;
-#elif defined(__i386__)
+#elif defined(__i386__) || defined(_M_IX86)
 constexpr std::uint16_t kHostMachine = kMachineI386;
 constexpr bool kHost64 = false;
 #else
@@ -197,6 +197,46 @@ std::uint64_t ProtectedSize(const Headers& h, const Section& s) {
   return 0;
 }
 
+// What the sections ask of one page of the image.
+struct PageNeeds {
+  bool covered = false, execute = false, read = false, write = false, noCache = false, discard = true;
+};
+
+// The needs of every page, sections that share a page (alignment below the
+// page size) adding theirs together; a page is given back only when every
+// section on it is discardable. Nothing when a page kept would have to be
+// both writable and executable: no page ever is, and whichever right it went
+// without, the section that needs it would fault on its first use.
+std::optional<std::vector<PageNeeds>> PlanPages(const Headers& h, std::size_t pageSize) {
+  const std::size_t pageCount = (std::size_t{h.sizeOfImage} + pageSize - 1) / pageSize;
+  std::vector<PageNeeds> pages(pageCount);
+  for (const Section& s : h.sections) {
+    const std::uint64_t size = ProtectedSize(h, s);
+    if (size == 0) continue;
+    // Data that does not fit the image fails the load when it is copied.
+    if (s.virtualAddress >= h.sizeOfImage || (s.rawSize != 0 && s.virtualAddress + size > h.sizeOfImage)) continue;
+    const std::uint64_t end = std::min<std::uint64_t>(std::uint64_t{s.virtualAddress} + size, h.sizeOfImage);
+    for (std::size_t p = s.virtualAddress / pageSize; p < (end + pageSize - 1) / pageSize; ++p) {
+      PageNeeds& page = pages[p];
+      page.covered = true;
+      page.execute |= (s.characteristics & kSectionExecute) != 0;
+      page.read |= (s.characteristics & kSectionRead) != 0;
+      page.write |= (s.characteristics & kSectionWrite) != 0;
+      page.noCache |= (s.characteristics & kSectionNotCached) != 0;
+      page.discard &= (s.characteristics & kSectionDiscardable) != 0;
+    }
+  }
+  for (const PageNeeds& page : pages)
+    if (page.covered && !page.discard && page.execute && page.write) return std::nullopt;
+  return pages;
+}
+
+// A section that asks to be both writable and executable is refused whether
+// or not its pages would ever be kept.
+bool AsksForWriteAndExecute(const Section& s) {
+  return (s.characteristics & kSectionWrite) != 0 && (s.characteristics & kSectionExecute) != 0;
+}
+
 }  // namespace
 
 bool IsExecutable(Protection p) {
@@ -252,6 +292,7 @@ struct ImageLoad {
   LoaderPlatform& platform;
   const LoadOptions& options;
   Headers h{};
+  std::vector<PageNeeds> pages;  // what step 8 gives each page
   std::unique_ptr<LoadedModule> module;
 
   std::byte* Base() const { return module->base_; }
@@ -288,8 +329,11 @@ struct ImageLoad {
   bool Relocate() {
     const std::uint64_t delta = reinterpret_cast<std::uintptr_t>(Base()) - h.preferredBase;
     if (delta == 0) return true;
+    // A file that says its relocations were stripped cannot be moved, whatever
+    // is left in its relocation directory.
+    if (h.characteristics & kFileRelocsStripped) return false;
     const Directory dir = h.directories[kDirBaseReloc];
-    if (dir.size == 0) return (h.characteristics & kFileRelocsStripped) == 0;
+    if (dir.size == 0) return true;  // none were needed: nothing to fix up
     const Bytes image(Base(), h.sizeOfImage);
     if (!image.Holds(dir.rva, dir.size)) return false;
     std::uint64_t offset = 0;
@@ -373,46 +417,27 @@ struct ImageLoad {
     return true;
   }
 
-  // Sections may share a page when their alignment is below the page size; a
-  // shared page gets every right either section needs, and is given back only
-  // when every section on it is discardable.
+  // Every page was writable until now, so relocations and import slots could
+  // be written wherever they lie; from here on no page is writable and
+  // executable at once (PlanPages refused every image that would need one).
   bool ProtectSections() {
     const std::size_t pageSize = platform.PageSize();
-    const std::size_t pageCount = (std::size_t{h.sizeOfImage} + pageSize - 1) / pageSize;
-    struct Page {
-      bool covered = false, execute = false, read = false, write = false, noCache = false, discard = true;
-    };
-    std::vector<Page> pages(pageCount);
-    for (const Section& s : h.sections) {
-      const std::uint64_t size = ProtectedSize(h, s);
-      if (size == 0) continue;
-      const std::uint64_t end = std::min<std::uint64_t>(std::uint64_t{s.virtualAddress} + size, h.sizeOfImage);
-      for (std::size_t p = s.virtualAddress / pageSize; p < (end + pageSize - 1) / pageSize; ++p) {
-        Page& page = pages[p];
-        page.covered = true;
-        page.execute |= (s.characteristics & kSectionExecute) != 0;
-        page.read |= (s.characteristics & kSectionRead) != 0;
-        page.write |= (s.characteristics & kSectionWrite) != 0;
-        page.noCache |= (s.characteristics & kSectionNotCached) != 0;
-        page.discard &= (s.characteristics & kSectionDiscardable) != 0;
-      }
-    }
-
+    const std::size_t pageCount = pages.size();
     module->pageSize_ = pageSize;
     module->pages_.assign(pageCount, PageProtection{Protection::ReadWrite, false});
     const bool mayExecute = module->runnable_;
+    auto wanted = [&](const PageNeeds& page) -> std::optional<PageProtection> {
+      if (page.discard) return std::nullopt;
+      Protection prot = ProtectionFor(page.execute, page.read, page.write);
+      if (!mayExecute) prot = WithoutExecute(prot);
+      return PageProtection{prot, page.noCache};
+    };
     std::size_t p = 0;
     while (p < pageCount) {
       if (!pages[p].covered) {
         ++p;
         continue;
       }
-      auto wanted = [&](const Page& page) -> std::optional<PageProtection> {
-        if (page.discard) return std::nullopt;
-        Protection prot = ProtectionFor(page.execute, page.read, page.write);
-        if (!mayExecute) prot = WithoutExecute(prot);
-        return PageProtection{prot, page.noCache};
-      };
       const auto first = wanted(pages[p]);
       std::size_t q = p + 1;
       while (q < pageCount && pages[q].covered && wanted(pages[q]) == first) ++q;
@@ -444,6 +469,10 @@ struct ImageLoad {
     const auto headers = ReadHeaders(file, options.maxImageSize);
     if (!headers) return LoadStep::Headers;
     h = *headers;
+    if (std::any_of(h.sections.begin(), h.sections.end(), AsksForWriteAndExecute)) return LoadStep::Headers;
+    auto plan = PlanPages(h, platform.PageSize());
+    if (!plan) return LoadStep::Headers;
+    pages = std::move(*plan);
 
     // Step 2: the preferred base is a wish; any address will do.
     const bool below4GiB = !h.is64;
@@ -480,7 +509,7 @@ struct ImageLoad {
 };
 
 LoadResult LoadImage(std::span<const unsigned char> image, LoaderPlatform& platform, const LoadOptions& options) {
-  ImageLoad load{Bytes(image.data(), image.size()), platform, options, {}, nullptr};
+  ImageLoad load{Bytes(image.data(), image.size()), platform, options, {}, {}, nullptr};
   const LoadStep failed = load.Run();
   if (failed != LoadStep::None) return {nullptr, failed};  // the record's destructor releases the rest
   return {std::move(load.module), LoadStep::None};

@@ -6,7 +6,8 @@
 // preferred base, imports are bound through the platform's libraries, every
 // section gets its page protection, and the entry point is told that the
 // process attaches. Every read of the image is checked against its bounds; a
-// malformed image fails the load and leaves nothing behind.
+// malformed image fails the load and leaves nothing behind. No page is ever
+// writable and executable at once: an image that would need one is refused.
 //
 // Code is only ever called for an image built for the machine this program
 // runs on (x86-64 or i386), and never in no-execute mode. An image for another
@@ -25,8 +26,11 @@
 
 namespace kv::skin {
 
-// The calling convention of Windows code on this machine.
-#if defined(__x86_64__)
+// The calling convention of Windows code on this machine (a Windows compiler
+// uses it already; __stdcall means nothing on x86-64 there).
+#if defined(_MSC_VER)
+#define KV_WINAPI __stdcall
+#elif defined(__x86_64__)
 #define KV_WINAPI __attribute__((ms_abi))
 #elif defined(__i386__)
 #define KV_WINAPI __attribute__((stdcall))
@@ -37,7 +41,8 @@ namespace kv::skin {
 // The steps of a load, in order; a failed load names the step that failed.
 enum class LoadStep : std::uint8_t {
   None = 0,        // the load succeeded
-  Headers = 1,     // the image's headers are not those of a usable image
+  Headers = 1,     // the image's headers are not those of a usable image, or
+                   // some page of it would have to be writable and executable
   Reserve = 2,     // no region could be reserved and committed
   Record = 3,      // the module record could not be allocated
   CopyHeaders = 4,  // (cannot fail once the headers are checked)

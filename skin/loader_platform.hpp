@@ -1,18 +1,22 @@
 // The memory and library services the in-memory library loader stands on:
 // reserve, commit, protect and free memory; open a library; find a procedure.
-// PosixPlatform (posix_platform.hpp) implements them with mmap and mprotect and
-// a table of importable libraries supplied by the host; tests wrap it to watch
-// or refuse single calls.
+// Each system has its own implementation in loader_platform_<system>.cpp;
+// PosixLoaderPlatform (loader_platform_posix.hpp) builds them on mmap and
+// mprotect and a table of importable libraries supplied by the host. Tests
+// wrap it to watch or refuse single calls.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 namespace kv::skin {
 
 // Page protections of a loaded image, one per combination of the section
-// flags executable, readable and writable.
+// flags executable, readable and writable. The region is private memory, so
+// write-copy is plain write there; the loader never asks for the two that are
+// writable and executable.
 enum class Protection : std::uint8_t {
   NoAccess,
   WriteCopy,
@@ -56,16 +60,25 @@ class LoaderPlatform {
   virtual bool Commit(std::byte* at, std::size_t size) = 0;
   // Gives the pages of [at, at + size) back and makes them inaccessible.
   virtual bool Decommit(std::byte* at, std::size_t size) = 0;
+  // Sets the protection of the pages of [at, at + size). A protection that
+  // would leave pages writable and executable at once is refused.
   virtual bool Protect(std::byte* at, std::size_t size, PageProtection protection) = 0;
   // Frees a whole region returned by Reserve.
   virtual void Release(std::byte* base, std::size_t size) = 0;
 
-  // Opens the library an image imports under `name`, or returns null.
+  // Opens the library an image imports under `name` (the bytes of its import
+  // descriptor, a Windows file name such as "KERNEL32.dll"), or returns null.
   virtual LibraryHandle OpenLibrary(std::string_view name) = 0;
   virtual void CloseLibrary(LibraryHandle library) = 0;
   // Address of a procedure of an opened library, or 0 when it has none.
   virtual std::uintptr_t FindProcedure(LibraryHandle library, std::string_view name) = 0;
   virtual std::uintptr_t FindOrdinal(LibraryHandle library, std::uint16_t ordinal) = 0;
 };
+
+// The services of the system this program runs on, as the skin host loads the
+// engine image with them: the system's own memory and, for libraries, what the
+// system offers an image there (on POSIX: nothing, there being no Windows
+// libraries to open).
+std::unique_ptr<LoaderPlatform> CreateLoaderPlatform();
 
 }  // namespace kv::skin

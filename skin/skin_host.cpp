@@ -1,7 +1,7 @@
 #include "skin_host.hpp"
 
 #include "byte_block.hpp"
-#include "posix_platform.hpp"
+#include "loader_platform.hpp"
 #include "skin_engine.hpp"
 #include "skin_look.hpp"
 
@@ -28,9 +28,9 @@ void LoadSkinEngine() {
   if (g_engine != nullptr) return;
   const auto block = skin::EmbeddedEngineBlock();
   if (block.empty()) return;  // this build draws its windows with the built-in skin alone
-  auto* platform = new skin::PosixPlatform();
+  auto platform = skin::CreateLoaderPlatform();
   g_engine = skin::LoadEngine(block, *platform).release();
-  if (g_engine == nullptr) delete platform;
+  if (g_engine != nullptr) (void)platform.release();  // the module uses it until the process ends
 }
 
 void AttachSkin() {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "image_loader.hpp"
-#include "posix_platform.hpp"
+#include "loader_platform_posix.hpp"
 
 namespace {
 
@@ -13,25 +13,25 @@ using namespace kv::skin;
 
 // The POSIX services with a tripwire on executable protections and a count of
 // live regions.
-class GuardedPlatform : public PosixPlatform {
+class GuardedPlatform : public PosixLoaderPlatform {
  public:
   GuardedPlatform()
-      : PosixPlatform({{"kvhost.dll", {{"HostAdd", 0, 0x1111A0}, {"", 7, 0x2222B0}}, ""},
+      : PosixLoaderPlatform({{"kvhost.dll", {{"HostAdd", 0, 0x1111A0}, {"", 7, 0x2222B0}}, ""},
                        {"kvaux.dll", {{"AuxValue", 0, 0x3333C0}}, ""}},
                       /*allowExecute=*/false) {}
   int regions = 0;
   std::byte* Reserve(std::uintptr_t preferred, std::size_t size, bool below4GiB) override {
-    std::byte* p = PosixPlatform::Reserve(preferred, size, below4GiB);
+    std::byte* p = PosixLoaderPlatform::Reserve(preferred, size, below4GiB);
     if (p != nullptr) ++regions;
     return p;
   }
   void Release(std::byte* base, std::size_t size) override {
     --regions;
-    PosixPlatform::Release(base, size);
+    PosixLoaderPlatform::Release(base, size);
   }
   bool Protect(std::byte* at, std::size_t size, PageProtection protection) override {
     if (IsExecutable(protection.protection)) std::abort();
-    return PosixPlatform::Protect(at, size, protection);
+    return PosixLoaderPlatform::Protect(at, size, protection);
   }
 };
 

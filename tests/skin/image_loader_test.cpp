@@ -20,6 +20,8 @@ const ImportTable kLib32Imports = {
     {"KVAUX.DLL", {{"AuxValue", 0, 0x3333C0}}, ""},
 };
 
+std::vector<std::pair<std::string, std::vector<std::uint32_t>>> BoundSlots(const LoadedModule& m, const Bytes& file);
+
 template <typename T>
 T At(const LoadedModule& m, std::uintptr_t address) {
   T v;
@@ -136,16 +138,55 @@ TEST(ImageLoader, RelocatesA64BitImageWhoseBaseIsOccupied) {
 }
 
 TEST(ImageLoader, RefusesToPlaceAnImageWithoutRelocationsElsewhere) {
+  constexpr std::uint16_t kRelocsStripped = 0x0001;
   ImageLayout layout;
-  layout.characteristics |= 0x0001;  // relocations stripped
+  layout.characteristics |= kRelocsStripped;
   layout.sections = {{".data", 0x1000, 0x10, Bytes(16, 7), kInitData | kRead | kWrite}};
-  RecordingPlatform platform;
-  platform.refusePreferred = true;
-  EXPECT_EQ(LoadImage(BuildImage(layout), platform).failedAt, LoadStep::Relocate);
-  EXPECT_TRUE(platform.AllReleased());
+  // A file that says its relocations were stripped cannot move, even when a
+  // relocation directory is left in it.
+  Bytes lib32 = ReadTestDll("lib32.dll");
+  const std::size_t flags = LayoutOf(lib32).pe + 22;
+  Put16(lib32, flags, Get16(lib32, flags) | kRelocsStripped);
+  struct Case {
+    const char* what;
+    Bytes image;
+    bool refusePreferred;
+    LoadStep want;
+  } cases[] = {
+      {"no relocations, elsewhere", BuildImage(layout), true, LoadStep::Relocate},
+      {"no relocations, at its own base", BuildImage(layout), false, LoadStep::None},
+      {"relocations left in, elsewhere", lib32, true, LoadStep::Relocate},
+  };
+  for (const Case& c : cases) {
+    RecordingPlatform platform(kLib32Imports);
+    platform.refusePreferred = c.refusePreferred;
+    LoadResult r = LoadImage(c.image, platform);
+    EXPECT_EQ(r.failedAt, c.want) << c.what;
+    r.module.reset();
+    EXPECT_TRUE(platform.AllReleased()) << c.what;
+  }
+}
 
-  platform.refusePreferred = false;  // at its own base it needs none
-  EXPECT_TRUE(LoadImage(BuildImage(layout), platform).module);
+TEST(ImageLoader, WritesRelocationsAndImportsBeforeTakingWriteAway) {
+  // lib32.dll with no writable section: its relocated pointer (.data) and its
+  // import slots (.idata) must be written while the pages still allow it.
+  Bytes file = ReadTestDll("lib32.dll");
+  const FileLayout l = LayoutOf(file);
+  for (std::size_t i = 0; i < SectionsOf(file).size(); ++i)
+    Put32(file, l.Section(i) + 36, Get32(file, l.Section(i) + 36) & ~kWrite);
+  RecordingPlatform platform(kLib32Imports);
+  platform.refusePreferred = true;
+  const LoadResult r = LoadImage(file, platform);
+  ASSERT_TRUE(r.module) << static_cast<int>(r.failedAt);
+  const LoadedModule& m = *r.module;
+  const std::uintptr_t counterPtr = FindExport(m, "CounterPtr");
+  ASSERT_NE(counterPtr, 0u);
+  EXPECT_EQ(At<std::uint32_t>(m, counterPtr), FindExport(m, "Counter"));
+  EXPECT_EQ(MappedPermissions(reinterpret_cast<void*>(counterPtr)), "r--p");
+  const auto slots = BoundSlots(m, file);
+  ASSERT_EQ(slots.size(), 2u);
+  EXPECT_EQ(slots[1].second, (std::vector<std::uint32_t>{0x1111A0, 0x2222B0}));
+  EXPECT_EQ(MappedPermissions(m.ImageBase() + SectionNamed(file, ".idata").virtualAddress), "r--p");
 }
 
 // ---------------------------------------------------------------------------
@@ -223,9 +264,7 @@ ImageLayout EveryProtection(std::uint16_t machine) {
   s("r", 0x3000, kInitData | kRead);
   s("rw", 0x4000, kInitData | kRead | kWrite);
   s("x", 0x5000, kCode | kExec);
-  s("xw", 0x6000, kCode | kExec | kWrite);
   s("xr", 0x7000, kCode | kExec | kRead);
-  s("xrw", 0x8000, kCode | kExec | kRead | kWrite);
   s("nocache", 0x9000, kInitData | kRead | kNoCache);
   s("discard", 0xA000, kInitData | kRead | kDiscard);
   s("bss", 0xB000, kUninitData | kRead | kWrite, false);
@@ -259,9 +298,7 @@ TEST(ImageLoader, ProtectsEachSectionByItsFlags) {
       {0x3000, 0x1000, {P::ReadOnly, false}, "r--p"},
       {0x4000, 0x1000, {P::ReadWrite, false}, "rw-p"},
       {0x5000, 0x1000, {P::Execute, false}, "--xp"},
-      {0x6000, 0x1000, {P::ExecuteWriteCopy, false}, "rwxp"},
       {0x7000, 0x1000, {P::ExecuteRead, false}, "r-xp"},
-      {0x8000, 0x1000, {P::ExecuteReadWrite, false}, "rwxp"},
       {0x9000, 0x1000, {P::ReadOnly, true}, "r--p"},
       {0xB000, 0x2000, {P::ReadWrite, false}, "rw-p"},  // the image's uninitialised-data size
   };
@@ -303,21 +340,114 @@ TEST(ImageLoader, NeverMapsExecutableInNoExecuteModeOrForAnotherMachine) {
   }
 }
 
+TEST(ImageLoader, RefusesWhatWouldBeWritableAndExecutable) {
+  if (sysconf(_SC_PAGESIZE) != 0x1000) GTEST_SKIP() << "needs 4 KiB pages";
+  auto image = [](std::vector<SectionLayout> sections, std::uint32_t alignment = 0x1000,
+                  std::uint32_t uninitialised = 0) {
+    ImageLayout layout;
+    layout.sectionAlignment = alignment;
+    layout.sizeOfUninitialisedData = uninitialised;
+    layout.sections = std::move(sections);
+    return BuildImage(layout);
+  };
+  const Bytes ret = {0xC3};
+  Bytes engine = ReadTestDll("engine64.dll");
+  const auto sections = SectionsOf(engine);
+  for (std::size_t i = 0; i < sections.size(); ++i)
+    if (sections[i].name == ".data") Put32(engine, LayoutOf(engine).Section(i) + 36, sections[i].characteristics | kExec);
+  struct Case {
+    const char* what;
+    Bytes image;
+  } cases[] = {
+      {"a section asking for write and execute", image({{"wx", 0x1000, 0x10, ret, kCode | kExec | kWrite}})},
+      {"one asking for read, write and execute", image({{"rwx", 0x1000, 0x10, ret, kCode | kExec | kRead | kWrite}})},
+      {"engine64.dll with an executable .data", engine},
+      {"code and writable data on one page",
+       image({{".text", 0x400, 0x100, ret, kCode | kExec | kRead}, {".data", 0x600, 0x100, Bytes(8, 1), kInitData | kRead | kWrite}},
+             0x200)},
+      {"uninitialised data reaching the page of the code",
+       image({{".bss", 0x1000, 0x10, {}, kUninitData | kRead | kWrite}, {".text", 0x2000, 0x10, ret, kCode | kExec | kRead}},
+             0x1000, 0x1800)},
+  };
+  for (const Case& c : cases) {
+    for (const bool noExecute : {false, true}) {
+      RecordingPlatform platform;
+      LoadOptions options;
+      options.noExecute = noExecute;
+      LoadResult r = LoadImage(c.image, platform, options);
+      EXPECT_EQ(r.failedAt, LoadStep::Headers) << c.what << (noExecute ? ", no-execute mode" : "");
+      EXPECT_TRUE(platform.reserveRequests.empty()) << c.what;
+      r.module.reset();
+      EXPECT_TRUE(platform.AllReleased()) << c.what;
+    }
+  }
+}
+
 TEST(ImageLoader, SectionsSharingAPageGetTheRightsOfBoth) {
   if (sysconf(_SC_PAGESIZE) != 0x1000) GTEST_SKIP() << "needs 4 KiB pages";
-  ImageLayout layout;
-  layout.sectionAlignment = 0x200;
-  layout.sections = {{".text", 0x400, 0x100, Bytes{0xC3}, kCode | kExec | kRead},
-                   {".data", 0x600, 0x100, Bytes(8, 1), kInitData | kRead | kWrite},
-                   {".rdata", 0x1000, 0x100, Bytes(8, 2), kInitData | kRead}};
-  RecordingPlatform platform;
-  LoadOptions options;
-  options.noExecute = true;
-  const LoadResult r = LoadImage(BuildImage(layout), platform, options);
-  ASSERT_TRUE(r.module) << static_cast<int>(r.failedAt);
-  EXPECT_EQ(r.module->ProtectionAt(0x400).protection, Protection::ReadWrite);  // code and data on page 0
-  EXPECT_EQ(r.module->ProtectionAt(0x1000).protection, Protection::ReadOnly);
-  EXPECT_EQ(MappedPermissions(r.module->ImageBase() + 0x600), "rw-p");
+#if defined(__x86_64__)
+  const bool native = true;
+#else
+  const bool native = false;
+#endif
+  const Bytes ret = {0xC3};
+  struct Case {
+    const char* what;
+    std::uint32_t first, second;
+    Protection want;
+    const char* maps;
+  } cases[] = {
+      {"code and constants", kCode | kExec | kRead, kInitData | kRead, Protection::ExecuteRead, "r-xp"},
+      {"constants and data", kInitData | kRead, kInitData | kRead | kWrite, Protection::ReadWrite, "rw-p"},
+      {"write-only and read-only data", kInitData | kWrite, kInitData | kRead, Protection::ReadWrite, "rw-p"},
+  };
+  for (const Case& c : cases) {
+    for (const bool noExecute : {false, true}) {
+      ImageLayout layout;
+      layout.sectionAlignment = 0x200;
+      layout.sections = {{"first", 0x400, 0x100, c.first & kExec ? ret : Bytes(8, 1), c.first},
+                         {"second", 0x600, 0x100, Bytes(8, 2), c.second},
+                         {".rdata", 0x1000, 0x100, Bytes(8, 3), kInitData | kRead}};
+      RecordingPlatform platform;
+      LoadOptions options;
+      options.noExecute = noExecute;
+      const LoadResult r = LoadImage(BuildImage(layout), platform, options);
+      ASSERT_TRUE(r.module) << c.what << static_cast<int>(r.failedAt);
+      const bool executes = native && !noExecute;
+      const Protection want = executes ? c.want : WithoutExecute(c.want);
+      EXPECT_EQ(r.module->ProtectionAt(0x400).protection, want) << c.what;
+      EXPECT_EQ(r.module->ProtectionAt(0x1000).protection, Protection::ReadOnly) << c.what;
+      std::string maps = c.maps;
+      if (!executes) std::replace(maps.begin(), maps.end(), 'x', '-');
+      EXPECT_EQ(MappedPermissions(r.module->ImageBase() + 0x600), maps) << c.what;
+    }
+  }
+}
+
+TEST(LoaderPlatform, NeverMakesAPageWritableAndExecutable) {
+  using P = Protection;
+  struct Case {
+    Protection protection;
+    bool allowExecute;
+    bool accepted;
+    const char* maps;
+  } cases[] = {
+      {P::ExecuteRead, true, true, "r-xp"},
+      {P::ReadWrite, true, true, "rw-p"},
+      {P::ExecuteReadWrite, true, false, "rw-p"},
+      {P::ExecuteWriteCopy, true, false, "rw-p"},
+      {P::ExecuteReadWrite, false, true, "rw-p"},  // execute is never granted there anyway
+  };
+  for (const Case& c : cases) {
+    PosixLoaderPlatform platform({}, c.allowExecute);
+    const std::size_t page = platform.PageSize();
+    std::byte* region = platform.Reserve(0, page, false);
+    ASSERT_NE(region, nullptr);
+    ASSERT_TRUE(platform.Commit(region, page));
+    EXPECT_EQ(platform.Protect(region, page, {c.protection, false}), c.accepted) << static_cast<int>(c.protection);
+    EXPECT_EQ(MappedPermissions(region), c.maps) << static_cast<int>(c.protection);
+    platform.Release(region, page);
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -397,7 +527,7 @@ TEST(ImageLoader, DoesNotCallCodeItMayNotRun) {
     options.noExecute = noExecute;
     const LoadResult r = LoadImage(BuildImage(layout), platform, options);
     EXPECT_EQ(r.failedAt, LoadStep::EntryPoint);
-    EXPECT_EQ(platform.protects.size(), 10u);  // it got as far as protecting every section
+    EXPECT_EQ(platform.protects.size(), 8u);  // it got as far as protecting every section
     EXPECT_TRUE(platform.AllReleased());
   }
   // Nor an entry point on a page that is not executable.

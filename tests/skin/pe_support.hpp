@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "image_loader.hpp"
-#include "posix_platform.hpp"
+#include "loader_platform_posix.hpp"
 
 namespace kv::skin::test {
 
@@ -95,7 +95,7 @@ class RecordingPlatform : public LoaderPlatform {
     PageProtection protection;
   };
 
-  PosixPlatform inner;
+  PosixLoaderPlatform inner;
   bool refusePreferred = false;
   bool refuseReserve = false;
   int failCommit = -1, failProtect = -1, failOpen = -1;

@@ -8,7 +8,9 @@
 
 namespace kv::ui {
 
-// GBK bytes to a display string; bytes that are not valid GBK show as U+FFFD.
+// GBK bytes to a display string. Every character of GBK is shown as the code
+// page maps it; each byte that is part of no character, and each pair that
+// stands for none, shows as one U+FFFD (the rule is in gbk_walk.hpp).
 QString FromGbk(std::string_view bytes);
 
 // A display string to GBK bytes, or nothing when some character has no GBK form.

@@ -1,4 +1,4 @@
-#include "posix_platform.hpp"
+#include "loader_platform_posix.hpp"
 
 #include <dlfcn.h>
 #include <sys/mman.h>
@@ -32,13 +32,13 @@ int ToProt(Protection p, bool allowExecute) {
 
 }  // namespace
 
-PosixPlatform::PosixPlatform(ImportTable table, bool allowExecute)
+PosixLoaderPlatform::PosixLoaderPlatform(ImportTable table, bool allowExecute)
     : table_(std::move(table)), allowExecute_(allowExecute),
       pageSize_(static_cast<std::size_t>(sysconf(_SC_PAGESIZE))) {}
 
-PosixPlatform::~PosixPlatform() = default;
+PosixLoaderPlatform::~PosixLoaderPlatform() = default;
 
-std::byte* PosixPlatform::Reserve(std::uintptr_t preferred, std::size_t size, bool below4GiB) {
+std::byte* PosixLoaderPlatform::Reserve(std::uintptr_t preferred, std::size_t size, bool below4GiB) {
   if (size == 0 || preferred % pageSize_ != 0) return nullptr;
   int flags = MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE;
 #if defined(MAP_32BIT)
@@ -65,29 +65,30 @@ std::pair<void*, std::size_t> Pages(std::byte* at, std::size_t size, std::size_t
 }
 }  // namespace
 
-bool PosixPlatform::Commit(std::byte* at, std::size_t size) {
+bool PosixLoaderPlatform::Commit(std::byte* at, std::size_t size) {
   if (size == 0) return true;
   const auto [start, length] = Pages(at, size, pageSize_);
   return mprotect(start, length, PROT_READ | PROT_WRITE) == 0;
 }
 
-bool PosixPlatform::Decommit(std::byte* at, std::size_t size) {
+bool PosixLoaderPlatform::Decommit(std::byte* at, std::size_t size) {
   if (size == 0) return true;
   const auto [start, length] = Pages(at, size, pageSize_);
   return madvise(start, length, MADV_DONTNEED) == 0 && mprotect(start, length, PROT_NONE) == 0;
 }
 
-bool PosixPlatform::Protect(std::byte* at, std::size_t size, PageProtection protection) {
+bool PosixLoaderPlatform::Protect(std::byte* at, std::size_t size, PageProtection protection) {
   if (size == 0) return true;
+  if (allowExecute_ && IsExecutable(protection.protection) && IsWritable(protection.protection)) return false;
   const auto [start, length] = Pages(at, size, pageSize_);
   return mprotect(start, length, ToProt(protection.protection, allowExecute_)) == 0;
 }
 
-void PosixPlatform::Release(std::byte* base, std::size_t size) {
+void PosixLoaderPlatform::Release(std::byte* base, std::size_t size) {
   if (base != nullptr) munmap(base, size);
 }
 
-LibraryHandle PosixPlatform::OpenLibrary(std::string_view name) {
+LibraryHandle PosixLoaderPlatform::OpenLibrary(std::string_view name) {
   const auto it = std::find_if(table_.begin(), table_.end(),
                                [&](const ImportLibrary& l) { return SameName(l.name, name); });
   if (it == table_.end()) return nullptr;
@@ -100,7 +101,7 @@ LibraryHandle PosixPlatform::OpenLibrary(std::string_view name) {
   return new OpenedLibrary{&*it, host};
 }
 
-void PosixPlatform::CloseLibrary(LibraryHandle library) {
+void PosixLoaderPlatform::CloseLibrary(LibraryHandle library) {
   auto* opened = static_cast<OpenedLibrary*>(library);
   if (opened == nullptr) return;
   if (opened->host != nullptr) dlclose(opened->host);
@@ -108,7 +109,7 @@ void PosixPlatform::CloseLibrary(LibraryHandle library) {
   --openLibraries_;
 }
 
-std::uintptr_t PosixPlatform::FindProcedure(LibraryHandle library, std::string_view name) {
+std::uintptr_t PosixLoaderPlatform::FindProcedure(LibraryHandle library, std::string_view name) {
   const auto* opened = static_cast<const OpenedLibrary*>(library);
   if (opened == nullptr || name.empty()) return 0;
   for (const ImportSymbol& s : opened->entry->symbols)
@@ -117,12 +118,14 @@ std::uintptr_t PosixPlatform::FindProcedure(LibraryHandle library, std::string_v
   return 0;
 }
 
-std::uintptr_t PosixPlatform::FindOrdinal(LibraryHandle library, std::uint16_t ordinal) {
+std::uintptr_t PosixLoaderPlatform::FindOrdinal(LibraryHandle library, std::uint16_t ordinal) {
   const auto* opened = static_cast<const OpenedLibrary*>(library);
   if (opened == nullptr || ordinal == 0) return 0;
   for (const ImportSymbol& s : opened->entry->symbols)
     if (s.ordinal == ordinal) return s.address;
   return 0;
 }
+
+std::unique_ptr<LoaderPlatform> CreateLoaderPlatform() { return std::make_unique<PosixLoaderPlatform>(); }
 
 }  // namespace kv::skin

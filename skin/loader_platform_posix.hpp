@@ -33,12 +33,12 @@ struct ImportLibrary {
 
 using ImportTable = std::vector<ImportLibrary>;
 
-class PosixPlatform : public LoaderPlatform {
+class PosixLoaderPlatform : public LoaderPlatform {
  public:
   // With `allowExecute` false no page is ever made executable, whatever the
   // loader asks for.
-  explicit PosixPlatform(ImportTable table = {}, bool allowExecute = true);
-  ~PosixPlatform() override;
+  explicit PosixLoaderPlatform(ImportTable table = {}, bool allowExecute = true);
+  ~PosixLoaderPlatform() override;
 
   std::size_t PageSize() const override { return pageSize_; }
   std::byte* Reserve(std::uintptr_t preferred, std::size_t size, bool below4GiB) override;
