@@ -35,9 +35,12 @@ struct Setup {
   std::size_t expectedRows = 0;
 };
 
+// Made on first use and destroyed by main while the application still exists.
+std::unique_ptr<Setup> shared;
+
 Setup& Shared() {
-  static Setup setup;
-  return setup;
+  if (!shared) shared = std::make_unique<Setup>();
+  return *shared;
 }
 
 void Keystroke(benchmark::State& state, bool paint) {
@@ -77,5 +80,6 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
+  shared.reset();  // its window goes before the application does
   return 0;
 }
