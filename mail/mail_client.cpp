@@ -1,17 +1,9 @@
 #include "mail_client.hpp"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <cstring>
+
+#include "mail_socket.hpp"
 
 namespace kv {
 
@@ -38,23 +30,20 @@ std::uint64_t NowMs(const MailConnection& conn) {
   return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-// Writes every byte or fails. A signal that interrupts the call part-way
-// leaves a short count; the rest is written by the next round. A peer that
-// has gone away gives an error, never SIGPIPE.
+// Writes every byte or fails: what the socket does not take at once goes
+// out as room appears. A peer that has gone away gives an error.
 bool SendAll(MailConnection& conn, std::string_view data) {
-  if (conn.socket < 0) return false;
+  if (conn.socket == kNoSocket) return false;
+  const int step = std::max(conn.timing.poll_step_ms, 1);
   while (!data.empty()) {
-    const ssize_t n = ::send(conn.socket, data.data(), data.size(), MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data.remove_prefix(static_cast<std::size_t>(n));
+    const SocketIo sent = SendSome(conn.socket, data);
+    if (sent.status == SocketIo::kMoved) {
+      data.remove_prefix(sent.bytes);
+      continue;
+    }
+    if (sent.status != SocketIo::kNotYet || WaitWritable(conn.socket, step) == SocketWait::kFailed) return false;
   }
   return true;
-}
-
-void CloseSocket(MailConnection& conn) {
-  if (conn.socket >= 0) ::close(conn.socket);
-  conn.socket = -1;
 }
 
 void QuitStep(MailConnection& conn) {
@@ -63,7 +52,7 @@ void QuitStep(MailConnection& conn) {
     WaitReply(conn, 221);
     conn.connected = false;
   }
-  CloseSocket(conn);
+  CloseSocket(conn.socket);
 }
 
 // Ends a connect that failed; the reason recorded for the failure stays.
@@ -90,38 +79,6 @@ bool HasToken(std::string_view value, std::string_view token) {
     i = j;
   }
   return false;
-}
-
-bool ResolveIpv4(std::string_view host, in_addr& out) {
-  const std::string name(host);
-  if (inet_pton(AF_INET, name.c_str(), &out) == 1) return true;
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || !found) return false;
-  out = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-  freeaddrinfo(found);
-  return true;
-}
-
-bool ConnectSocket(int fd, const sockaddr_in& addr) {
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) return true;
-  if (errno != EINTR) return false;
-  // Interrupted: the connect goes on in the background; wait for its outcome.
-  pollfd p{fd, POLLOUT, 0};
-  while (::poll(&p, 1, -1) < 0)
-    if (errno != EINTR) return false;
-  int error = 0;
-  socklen_t len = sizeof error;
-  return getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0;
-}
-
-Text LocalHostName() {
-  char name[101] = {};
-  if (gethostname(name, 100) != 0) return Text();
-  name[100] = '\0';
-  return name;
 }
 
 enum class Mechanism { kNone, kLogin, kPlain };
@@ -274,34 +231,32 @@ bool WaitReply(MailConnection& conn, int expected_code) {
       conn.last_error = kErrTimeout;
       break;
     }
-    if (conn.socket < 0) {
+    if (conn.socket == kNoSocket) {
       conn.last_error = kErrNetwork;
       break;
     }
     // Sleep only until the socket has something to read, and never long past
     // the point where the time-out runs out.
     const int wait = static_cast<int>(std::min<std::uint64_t>(step, timeout - elapsed + 1));
-    pollfd p{conn.socket, POLLIN, 0};
-    const int ready = ::poll(&p, 1, wait);
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready < 0) {
+    const SocketWait ready = WaitReadable(conn.socket, wait);
+    if (ready == SocketWait::kFailed) {
       conn.last_error = kErrNetwork;
       break;
     }
-    if (ready == 0) continue;
-    const ssize_t n = ::recv(conn.socket, chunk, sizeof chunk, 0);
-    if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
-    if (n < 0) {
+    if (ready == SocketWait::kNotYet) continue;
+    const SocketIo got = RecvSome(conn.socket, chunk, sizeof chunk);
+    if (got.status == SocketIo::kNotYet) continue;
+    if (got.status == SocketIo::kFailed) {
       conn.last_error = kErrNetwork;
       break;
     }
-    if (n == 0) {
+    if (got.status == SocketIo::kClosed) {
       // The server has closed: nothing more will come, so the wait ends now
       // with what the time-out would have given.
       conn.last_error = kErrTimeout;
       break;
     }
-    conn.received.Append(std::string_view(chunk, static_cast<std::size_t>(n)));
+    conn.received.Append(std::string_view(chunk, got.bytes));
     start = NowMs(conn);
     code = conn.received.Code();
   }
@@ -325,26 +280,11 @@ bool ConnectMailServer(MailConnection& conn, std::string_view host, int port, st
   if (host.empty()) return false;
   conn.reply_timeout_ms = reply_timeout_ms ? std::max(*reply_timeout_ms, 1) : kDefaultReplyTimeoutMs;
 
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
-    conn.last_error = kErrCreateSocket;
+  const SocketOpen opened = StartSockets() ? OpenSocket(host, port, conn.socket) : SocketOpen::kNoSocket;
+  if (opened != SocketOpen::kOk) {
+    conn.last_error = opened == SocketOpen::kNoSocket ? Text(kErrCreateSocket) : ConnectFailedText(host);
     return false;
   }
-  // Commands go out as they are written: no send buffering to speak of, and
-  // no waiting for the peer's acknowledgement of the previous small write.
-  const int zero = 0, one = 1;
-  setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &zero, sizeof zero);
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<std::uint16_t>(port));
-  if (!ResolveIpv4(host, addr.sin_addr) || !ConnectSocket(fd, addr)) {
-    ::close(fd);
-    conn.last_error = ConnectFailedText(host);
-    return false;
-  }
-  conn.socket = fd;
   conn.connected = true;
   if (!WaitReply(conn, 220)) {
     EndFailedConnect(conn);

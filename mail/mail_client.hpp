@@ -15,6 +15,7 @@
 
 #include "mail_message.hpp"
 #include "mail_reply.hpp"
+#include "mail_socket.hpp"
 #include "text.hpp"
 
 namespace kv {
@@ -44,14 +45,14 @@ struct MailConnection {
   MailConnection(const MailConnection&) = delete;
   MailConnection& operator=(const MailConnection&) = delete;
 
-  int socket = -1;           // the TCP connection, -1 when closed
-  bool connected = false;    // set once the TCP connection is made, cleared by QUIT
+  SocketHandle socket = kNoSocket;  // the TCP connection
+  bool connected = false;           // set once the TCP connection is made, cleared by QUIT
   int reply_timeout_ms = kDefaultReplyTimeoutMs;
   int last_reply_code = -1;  // code of the last complete reply, -1 when the last wait had none
   std::vector<Text> reply_keywords, reply_values;  // one entry per line of the last reply
-  Text last_error;           // why the last step failed
-  MailMessage message;       // the message SendMail is sending
-  ReplyBuffer received;      // what the last reply wait received
+  Text last_error;       // why the last step failed
+  MailMessage message;   // the message SendMail is sending
+  ReplyBuffer received;  // what the last reply wait received
 
   MailTiming timing;
   // The moment the Date line shows; empty means the local clock and zone.

@@ -83,14 +83,6 @@ std::optional<MailAddressList> ParseAddressList(std::string_view text) {
   return list;
 }
 
-HeaderTime LocalHeaderTime() {
-  HeaderTime t;
-  const std::time_t now = std::time(nullptr);
-  localtime_r(&now, &t.local);
-  t.utc_offset_minutes = static_cast<int>(t.local.tm_gmtoff / 60);
-  return t;
-}
-
 Text FormatHeaderDate(const HeaderTime& time) {
   static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
   static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",

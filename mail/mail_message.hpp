@@ -1,17 +1,18 @@
 // The message side of the mail layer: address texts, the header, base64 and
 // RFC 2047 encoded words. Everything here is a pure function of its inputs
-// (the Date line takes its time as an argument), so nothing in this header
-// touches a socket or the system clock except LocalHeaderTime().
+// (the Date line takes its time as an argument, HeaderTime of local_time.hpp),
+// so nothing in this header touches a socket or the system clock except the
+// BuildHeader that reads the local time itself.
 //
 // All texts are GBK byte strings. A byte of 0x80 or above marks a text as
 // non-ASCII; every charset decision rests on that test.
 #pragma once
 
-#include <ctime>
 #include <optional>
 #include <string_view>
 #include <vector>
 
+#include "local_time.hpp"
 #include "text.hpp"
 
 namespace kv {
@@ -43,17 +44,6 @@ std::optional<MailAddressList> ParseAddressList(std::string_view text);
 // parts are trimmed of white space. Nothing when the text has a "<" but no
 // ">" after it, or when its first ">" stands before its first "<".
 std::optional<MailAddress> ParseAddress(std::string_view text);
-
-// The moment a Date line shows: broken-down local time and the local zone's
-// offset from UTC in minutes (east positive: +480 for +0800).
-struct HeaderTime {
-  std::tm local{};
-  int utc_offset_minutes = 0;
-};
-
-// The current local time and zone offset (daylight time included when it is
-// in force), as the system reports them.
-HeaderTime LocalHeaderTime();
 
 // "Mon, 07 Dec 2026 14:30:00 +0800": English day and month names whatever
 // the locale, two-digit day, four-digit year, then the zone.

@@ -97,7 +97,7 @@ TEST(Connect, SocketSendsSmallWritesAtOnce) {
   ASSERT_TRUE(Connect(conn, peer));
   int nodelay = 0;
   socklen_t len = sizeof nodelay;
-  ASSERT_EQ(getsockopt(conn.socket, IPPROTO_TCP, TCP_NODELAY, &nodelay, &len), 0);
+  ASSERT_EQ(getsockopt(static_cast<int>(conn.socket), IPPROTO_TCP, TCP_NODELAY, &nodelay, &len), 0);
   EXPECT_NE(nodelay, 0);
 }
 
