@@ -186,23 +186,79 @@ bool Transfer(MailConnection& conn) {
   return false;
 }
 
-Text ComposeAndTransfer(MailConnection& conn, std::string_view to, std::string_view cc, std::string_view bcc,
+MailResult ComposeAndTransfer(MailConnection& conn, std::string_view to, std::string_view cc, std::string_view bcc,
                         std::string_view sender, std::string_view reply_to) {
   MailMessage& m = conn.message;
   auto to_list = ParseAddressList(to);
   auto cc_list = to_list ? ParseAddressList(cc) : std::nullopt;
   auto bcc_list = cc_list ? ParseAddressList(bcc) : std::nullopt;
-  if (!bcc_list) return kErrRecipientFormat;
+  if (!bcc_list) return MailResult::Failed(kErrRecipientFormat);
   m.to = std::move(*to_list);
   m.cc = std::move(*cc_list);
   m.bcc = std::move(*bcc_list);
   auto from = ParseAddress(sender);
-  if (!from) return kErrSenderFormat;
+  if (!from) return MailResult::Failed(kErrSenderFormat);
   if (!from->address.empty()) m.sender = std::move(*from);
   auto reply = ParseAddress(reply_to);
-  if (!reply) return kErrReplyToFormat;
+  if (!reply) return MailResult::Failed(kErrReplyToFormat);
   if (!reply->address.empty()) m.reply_to = std::move(*reply);
-  return Transfer(conn) ? Text() : conn.last_error;
+  return Transfer(conn) ? MailResult::Ok() : MailResult::Failed(conn.last_error);
+}
+
+// ConnectMailServer; the reason of a failure is in last_error.
+bool Connect(MailConnection& conn, std::string_view host, int port, std::string_view login,
+             std::string_view password, std::optional<int> reply_timeout_ms) {
+  QuitStep(conn);
+  conn.last_error.clear();
+  if (host.empty()) {
+    conn.last_error = ConnectFailedText(host);
+    return false;
+  }
+  conn.reply_timeout_ms = reply_timeout_ms ? std::max(*reply_timeout_ms, 1) : kDefaultReplyTimeoutMs;
+
+  const SocketOpen opened = StartSockets() ? OpenSocket(host, port, conn.socket) : SocketOpen::kNoSocket;
+  if (opened != SocketOpen::kOk) {
+    conn.last_error = opened == SocketOpen::kNoSocket ? Text(kErrCreateSocket) : ConnectFailedText(host);
+    return false;
+  }
+  conn.connected = true;
+  if (!WaitReply(conn, 220)) {
+    EndFailedConnect(conn);
+    return false;
+  }
+  const Text local_name = LocalHostName();
+
+  bool helo_needed = true;
+  if (!login.empty() && !password.empty()) {
+    bool ehlo_refused = false;
+    if (SendAll(conn, "EHLO " + local_name + "\r\n")) {
+      if (WaitReply(conn, 250)) {
+        helo_needed = false;
+        const Mechanism mechanism = OfferedMechanism(conn);
+        if (mechanism == Mechanism::kNone) return true;  // the server asks for no login
+        if (LogIn(conn, mechanism, login, password)) return true;
+      } else {
+        ehlo_refused = true;  // greet with HELO below and send no credentials
+      }
+    }
+    if (!ehlo_refused) {
+      conn.last_error = LoginFailedText(host);
+      EndFailedConnect(conn);
+      return false;
+    }
+  }
+  if (helo_needed) {
+    if (!SendAll(conn, "HELO " + local_name + "\r\n")) {
+      conn.last_error = kErrSendData;
+      EndFailedConnect(conn);
+      return false;
+    }
+    if (!WaitReply(conn, 250)) {
+      EndFailedConnect(conn);
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -214,7 +270,7 @@ MailConnection& ProgramMailConnection() {
   return connection;
 }
 
-bool WaitReply(MailConnection& conn, int expected_code) {
+MailResult WaitReply(MailConnection& conn, int expected_code) {
   conn.last_reply_code = -1;
   conn.reply_keywords.clear();
   conn.reply_values.clear();
@@ -270,69 +326,24 @@ bool WaitReply(MailConnection& conn, int expected_code) {
   } else if (!conn.received.text().empty()) {
     conn.last_error = Text(conn.received.text());
   }
-  return code && (expected_code == 0 || *code == expected_code);
+  if (code && (expected_code == 0 || *code == expected_code)) return MailResult::Ok();
+  return MailResult::Failed(conn.last_error);
 }
 
-bool ConnectMailServer(MailConnection& conn, std::string_view host, int port, std::string_view login,
-                       std::string_view password, std::optional<int> reply_timeout_ms) {
-  QuitStep(conn);
-  conn.last_error.clear();
-  if (host.empty()) return false;
-  conn.reply_timeout_ms = reply_timeout_ms ? std::max(*reply_timeout_ms, 1) : kDefaultReplyTimeoutMs;
-
-  const SocketOpen opened = StartSockets() ? OpenSocket(host, port, conn.socket) : SocketOpen::kNoSocket;
-  if (opened != SocketOpen::kOk) {
-    conn.last_error = opened == SocketOpen::kNoSocket ? Text(kErrCreateSocket) : ConnectFailedText(host);
-    return false;
-  }
-  conn.connected = true;
-  if (!WaitReply(conn, 220)) {
-    EndFailedConnect(conn);
-    return false;
-  }
-  const Text local_name = LocalHostName();
-
-  bool helo_needed = true;
-  if (!login.empty() && !password.empty()) {
-    bool ehlo_refused = false;
-    if (SendAll(conn, "EHLO " + local_name + "\r\n")) {
-      if (WaitReply(conn, 250)) {
-        helo_needed = false;
-        const Mechanism mechanism = OfferedMechanism(conn);
-        if (mechanism == Mechanism::kNone) return true;  // the server asks for no login
-        if (LogIn(conn, mechanism, login, password)) return true;
-      } else {
-        ehlo_refused = true;  // greet with HELO below and send no credentials
-      }
-    }
-    if (!ehlo_refused) {
-      conn.last_error = LoginFailedText(host);
-      EndFailedConnect(conn);
-      return false;
-    }
-  }
-  if (helo_needed) {
-    if (!SendAll(conn, "HELO " + local_name + "\r\n")) {
-      conn.last_error = kErrSendData;
-      EndFailedConnect(conn);
-      return false;
-    }
-    if (!WaitReply(conn, 250)) {
-      EndFailedConnect(conn);
-      return false;
-    }
-  }
-  return true;
+MailResult ConnectMailServer(MailConnection& conn, std::string_view host, int port, std::string_view login,
+                             std::string_view password, std::optional<int> reply_timeout_ms) {
+  if (Connect(conn, host, port, login, password, reply_timeout_ms)) return MailResult::Ok();
+  return MailResult::Failed(conn.last_error);
 }
 
-Text SendMail(MailConnection& conn, std::string_view subject, std::string_view body, std::string_view to,
-              std::string_view cc, std::string_view bcc, std::string_view sender,
-              std::optional<std::string_view> reply_to) {
+MailResult SendMail(MailConnection& conn, std::string_view subject, std::string_view body, std::string_view to,
+                    std::string_view cc, std::string_view bcc, std::string_view sender,
+                    std::optional<std::string_view> reply_to) {
   conn.message = MailMessage{};
   conn.message.subject = Text(subject);
   conn.message.body = Text(body);
-  Text result = ComposeAndTransfer(conn, to, cc, bcc, sender, reply_to.value_or(sender));
-  if (!result.empty()) conn.last_error = result;
+  MailResult result = ComposeAndTransfer(conn, to, cc, bcc, sender, reply_to.value_or(sender));
+  if (!result) conn.last_error = result.error();
   conn.message = MailMessage{};
   return result;
 }

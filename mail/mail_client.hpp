@@ -1,6 +1,6 @@
 // The program's SMTP client: a small blocking client over a plain TCP socket
 // that logs in and sends one plain-text message at a time. It never shows
-// anything; every failure comes back as a GBK text.
+// anything; every call gives a MailResult, a failure with its GBK text.
 //
 // Calling order: ConnectMailServer, any number of SendMail, then
 // DisconnectMailServer. All calls block the calling thread; one connection
@@ -15,6 +15,7 @@
 
 #include "mail_message.hpp"
 #include "mail_reply.hpp"
+#include "mail_result.hpp"
 #include "mail_socket.hpp"
 #include "text.hpp"
 
@@ -68,21 +69,22 @@ MailConnection& ProgramMailConnection();
 // greets with EHLO and uses AUTH LOGIN (or AUTH PLAIN when that is all the
 // server offers); without them, or when EHLO is refused, it greets with HELO
 // and does not log in. A time-out below 1 becomes 1 ms. A connection still
-// open is ended first. True when the connection is ready for SendMail;
-// otherwise the reason is in last_error and the connection is closed.
-bool ConnectMailServer(MailConnection& conn, std::string_view host, int port = kDefaultMailPort,
-                       std::string_view login = {}, std::string_view password = {},
-                       std::optional<int> reply_timeout_ms = std::nullopt);
+// open is ended first. Ok when the connection is ready for SendMail;
+// otherwise the connection is closed and the reason (also in last_error) is
+// the result's error.
+MailResult ConnectMailServer(MailConnection& conn, std::string_view host, int port = kDefaultMailPort,
+                             std::string_view login = {}, std::string_view password = {},
+                             std::optional<int> reply_timeout_ms = std::nullopt);
 
 // Sends one message. `to`, `cc` and `bcc` are address lists, `sender` and
 // `reply_to` single addresses ("addr" or "name <addr>"); reply-to defaults to
-// the sender. Returns the empty text when the server accepted the message and
-// the error text otherwise. Addresses are checked before the connection is.
+// the sender. Ok when the server accepted the message; otherwise the error
+// (also in last_error). Addresses are checked before the connection is.
 // A failed transfer is reset with RSET and leaves the connection usable. The
 // message is emptied before returning, whatever the outcome.
-Text SendMail(MailConnection& conn, std::string_view subject, std::string_view body, std::string_view to,
-              std::string_view cc, std::string_view bcc, std::string_view sender,
-              std::optional<std::string_view> reply_to = std::nullopt);
+MailResult SendMail(MailConnection& conn, std::string_view subject, std::string_view body, std::string_view to,
+                    std::string_view cc, std::string_view bcc, std::string_view sender,
+                    std::optional<std::string_view> reply_to = std::nullopt);
 
 // Says QUIT if connected and closes the socket. Reports nothing.
 void DisconnectMailServer(MailConnection& conn);
@@ -92,7 +94,8 @@ void DisconnectMailServer(MailConnection& conn);
 // readability check or read with "网络出错!", and a peer that closes ends it at
 // once as the time-out would. When some text was received, the error text is
 // that text instead (the last line's keyword and value for a complete reply).
-// True when the reply's code equals `expected_code`; 0 accepts any reply.
-bool WaitReply(MailConnection& conn, int expected_code);
+// Ok when the reply's code equals `expected_code` (0 accepts any reply);
+// otherwise the error is last_error. The code itself is last_reply_code.
+MailResult WaitReply(MailConnection& conn, int expected_code);
 
 }  // namespace kv

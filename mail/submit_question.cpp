@@ -94,12 +94,13 @@ void SubmitQuestion(QWidget* mainWindow, const MailAccount& account, MailConnect
   Text error;
   {
     BusyCursor busy;
-    if (ConnectMailServer(connection, account.host, account.port, account.login, account.password)) {
-      error = SendMail(connection, kSubject, *question, account.mailbox, "", "", account.mailbox);
+    const MailResult connected =
+        ConnectMailServer(connection, account.host, account.port, account.login, account.password);
+    if (connected) {
+      error = SendMail(connection, kSubject, *question, account.mailbox, "", "", account.mailbox).error();
       DisconnectMailServer(connection);
     } else {
-      error = connection.last_error;
-      if (error.empty()) error = "未连接到SMTP服务器!";
+      error = connected.error();
     }
   }
   if (!error.empty()) {

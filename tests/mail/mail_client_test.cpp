@@ -40,7 +40,7 @@ std::uint64_t RealMs() {
 
 bool Connect(kv::MailConnection& conn, const ScriptedPeer& peer, std::string_view login = kLogin,
              std::string_view password = kPassword, std::optional<int> timeout = 1000) {
-  return kv::ConnectMailServer(conn, "127.0.0.1", peer.port(), login, password, timeout);
+  return kv::ConnectMailServer(conn, "127.0.0.1", peer.port(), login, password, timeout).ok();
 }
 
 // The commands one whole login with `mechanism` sends.
@@ -151,8 +151,11 @@ TEST(Connect, NobodyListening) {
   EXPECT_FALSE(kv::ConnectMailServer(conn, "127.0.0.1", port, kLogin, kPassword));
   EXPECT_EQ(conn.last_error, "连接指定SMTP邮件服务器“127.0.0.1”失败!");
   EXPECT_FALSE(conn.connected);
-  EXPECT_FALSE(kv::ConnectMailServer(conn, ""));
-  EXPECT_EQ(kv::SendMail(conn, "s", "b", "a@x.test", "", "", "a@x.test"), "未连接到SMTP服务器!");
+  // No host: a failure like any other, with its reason.
+  const kv::MailResult no_host = kv::ConnectMailServer(conn, "");
+  EXPECT_FALSE(no_host.ok());
+  EXPECT_EQ(no_host.error(), "连接指定SMTP邮件服务器“”失败!");
+  EXPECT_EQ(kv::SendMail(conn, "s", "b", "a@x.test", "", "", "a@x.test").error(), "未连接到SMTP服务器!");
 }
 
 TEST(WaitReply, RepliesInPiecesAndTricklingReplies) {
@@ -235,7 +238,7 @@ TEST(WaitReply, RepliesAreTakenAsSoonAsTheyArrive) {
   kv::MailConnection conn;
   const auto start = RealMs();
   ASSERT_TRUE(Connect(conn, peer, kLogin, kPassword, std::nullopt));
-  EXPECT_EQ(kv::SendMail(conn, "s", "body", "a@x.test", "", "", "a@x.test"), "");
+  EXPECT_EQ(kv::SendMail(conn, "s", "body", "a@x.test", "", "", "a@x.test").error(), "");
   kv::DisconnectMailServer(conn);
   EXPECT_LT(RealMs() - start, 2000u);
   EXPECT_EQ(peer.Finish().size(), 4u + 4u + 1u);
@@ -273,7 +276,7 @@ class Transfer : public testing::Test {
 TEST_F(Transfer, OneSubmissionLineByLine) {
   Start();
   const std::string question = "王者之剑的主人是谁？";
-  EXPECT_EQ(kv::SendMail(conn_, "添加的题目", question, "box@x.test", "", "", "box@x.test"), "");
+  EXPECT_EQ(kv::SendMail(conn_, "添加的题目", question, "box@x.test", "", "", "box@x.test").error(), "");
   EXPECT_EQ(Commands(), (Lines{"MAIL FROM:<box@x.test>", "RCPT TO:<box@x.test>", "DATA", ".", "QUIT"}));
   EXPECT_EQ(peer_->message(),
             "From: box@x.test\r\n"
@@ -293,7 +296,7 @@ TEST_F(Transfer, OneSubmissionLineByLine) {
 TEST_F(Transfer, ShortBodyAndRecipientOrder) {
   Start();
   EXPECT_EQ(kv::SendMail(conn_, "Hi", "abc", "a@x.test; ;b@x.test,", "Cc <c@x.test>", "d@x.test", "Me <me@x.test>",
-                         "<reply@x.test>"),
+                         "<reply@x.test>").error(),
             "");
   EXPECT_EQ(Commands(), (Lines{"MAIL FROM:<me@x.test>", "RCPT TO:<a@x.test>", "RCPT TO:<b@x.test>",
                                "RCPT TO:<c@x.test>", "RCPT TO:<d@x.test>", "DATA", ".", "QUIT"}));
@@ -306,10 +309,10 @@ TEST_F(Transfer, ShortBodyAndRecipientOrder) {
 
 TEST_F(Transfer, NothingSentWithoutRecipientsOrWithBadAddresses) {
   Start();
-  EXPECT_EQ(kv::SendMail(conn_, "s", "b", " ; ", ",", "", "me@x.test"), "未指定发送地址!");
-  EXPECT_EQ(kv::SendMail(conn_, "s", "b", "a@x.test", "Bob <bob", "", "me@x.test"), "目的邮件地址格式错误!");
-  EXPECT_EQ(kv::SendMail(conn_, "s", "b", "a@x.test", "", "", "me> <me@x.test"), "发信人邮件地址格式错误!");
-  EXPECT_EQ(kv::SendMail(conn_, "s", "b", "a@x.test", "", "", "me@x.test", "<r@x.test"), "回复邮件地址格式错误!");
+  EXPECT_EQ(kv::SendMail(conn_, "s", "b", " ; ", ",", "", "me@x.test").error(), "未指定发送地址!");
+  EXPECT_EQ(kv::SendMail(conn_, "s", "b", "a@x.test", "Bob <bob", "", "me@x.test").error(), "目的邮件地址格式错误!");
+  EXPECT_EQ(kv::SendMail(conn_, "s", "b", "a@x.test", "", "", "me> <me@x.test").error(), "发信人邮件地址格式错误!");
+  EXPECT_EQ(kv::SendMail(conn_, "s", "b", "a@x.test", "", "", "me@x.test", "<r@x.test").error(), "回复邮件地址格式错误!");
   EXPECT_EQ(Commands(), (Lines{"QUIT"}));
 }
 
@@ -318,12 +321,14 @@ TEST_F(Transfer, RejectedRecipientResetsAndReportsTheServersText) {
   script.replies["RCPT TO:<b@x.test>"] = Say("550 5.1.1 <b@x.test>: Recipient address rejected\r\n");
   script.replies["RSET"] = Say("250 2.0.0 Flushed\r\n");
   Start(script);
-  EXPECT_EQ(kv::SendMail(conn_, "s", "b", "a@x.test;b@x.test", "", "", "me@x.test"),
-            "5.1.1 <b@x.test>: Recipient address rejected");
+  const kv::MailResult rejected = kv::SendMail(conn_, "s", "b", "a@x.test;b@x.test", "", "", "me@x.test");
+  EXPECT_FALSE(rejected.ok());
+  EXPECT_EQ(rejected.error(), "5.1.1 <b@x.test>: Recipient address rejected");
+  EXPECT_EQ(conn_.last_error, rejected.error());
   EXPECT_EQ(conn_.last_reply_code, 550);
   // The connection stays usable.
   EXPECT_TRUE(conn_.connected);
-  EXPECT_EQ(kv::SendMail(conn_, "s", "b", "a@x.test", "", "", "me@x.test"), "");
+  EXPECT_EQ(kv::SendMail(conn_, "s", "b", "a@x.test", "", "", "me@x.test").error(), "");
   EXPECT_EQ(Commands(), (Lines{"MAIL FROM:<me@x.test>", "RCPT TO:<a@x.test>", "RCPT TO:<b@x.test>", "RSET",
                                "MAIL FROM:<me@x.test>", "RCPT TO:<a@x.test>", "DATA", ".", "QUIT"}));
 }
@@ -332,7 +337,7 @@ TEST_F(Transfer, RejectedMessageResets) {
   ServerScript script;
   script.replies["."] = Say("554 5.7.1 Message rejected as spam\r\n");
   Start(script);
-  EXPECT_EQ(kv::SendMail(conn_, "s", "b", "a@x.test", "", "", "me@x.test"), "5.7.1 Message rejected as spam");
+  EXPECT_EQ(kv::SendMail(conn_, "s", "b", "a@x.test", "", "", "me@x.test").error(), "5.7.1 Message rejected as spam");
   EXPECT_EQ(Commands(), (Lines{"MAIL FROM:<me@x.test>", "RCPT TO:<a@x.test>", "DATA", ".", "RSET", "QUIT"}));
 }
 
@@ -356,7 +361,7 @@ TEST_F(Transfer, InterruptedWritesStillSendEveryByte) {
       std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
   });
-  const kv::Text result = kv::SendMail(conn_, "s", body, "a@x.test", "", "", "me@x.test");
+  const kv::Text result = kv::SendMail(conn_, "s", body, "a@x.test", "", "", "me@x.test").error();
   sending = false;
   interrupter.join();
   sigaction(SIGUSR1, &saved, nullptr);
@@ -374,7 +379,7 @@ TEST_F(Transfer, PeerGoneMidwayFailsWithoutKillingTheProgram) {
   script.replies["DATA"] = ScriptedPeer::Reply{{"354 go ahead\r\n"}, 0, true};
   Start(script);
   const kv::Text big(1 << 20, 'q');
-  const kv::Text result = kv::SendMail(conn_, "s", big, "a@x.test", "", "", "me@x.test");
+  const kv::Text result = kv::SendMail(conn_, "s", big, "a@x.test", "", "", "me@x.test").error();
   EXPECT_TRUE(result == "发送邮件头失败!" || result == "发送邮件内容失败!") << result;
 }
 

@@ -40,7 +40,7 @@ class Interop : public testing::Test {
     ASSERT_TRUE(server_->ok()) << "the SMTP server did not start (python3-aiosmtpd installed?)\n" << server_->Log();
   }
   bool Connect(std::string_view password = kPassword) {
-    return kv::ConnectMailServer(conn_, "127.0.0.1", server_->port(), kLogin, password, 5000);
+    return kv::ConnectMailServer(conn_, "127.0.0.1", server_->port(), kLogin, password, 5000).ok();
   }
 
   std::unique_ptr<kv::test::SmtpServerProcess> server_;
@@ -52,7 +52,7 @@ TEST_F(Interop, ChineseQuestionArrivesAsTyped) {
   // Chinese, ASCII, a trail byte in the ASCII range ("\x95\x7c") and a line break.
   const std::string question = "王者之剑的主人是谁？ answer|\x95\x7c\r\n第二行";
   ASSERT_TRUE(Connect()) << conn_.last_error;
-  EXPECT_EQ(kv::SendMail(conn_, "添加的题目", question, kBox, "", "", kBox), "");
+  EXPECT_EQ(kv::SendMail(conn_, "添加的题目", question, kBox, "", "", kBox).error(), "");
   kv::DisconnectMailServer(conn_);
 
   const auto mails = server_->Mails();
@@ -74,9 +74,9 @@ TEST_F(Interop, PlainLoginAsciiBodyAndFoldedSubject) {
   const std::string subject = "一道很长的题目：从长安城到洛阳城要经过哪几个驿站才能到达？";
   ASSERT_GE(subject.size(), 46u);
   ASSERT_TRUE(Connect()) << conn_.last_error;
-  EXPECT_EQ(kv::SendMail(conn_, subject, "  only spaces and ascii  ", kBox, "", "", kBox), "");
+  EXPECT_EQ(kv::SendMail(conn_, subject, "  only spaces and ascii  ", kBox, "", "", kBox).error(), "");
   // A second message on the same connection.
-  EXPECT_EQ(kv::SendMail(conn_, "second", "2", kBox, "", "", kBox), "");
+  EXPECT_EQ(kv::SendMail(conn_, "second", "2", kBox, "", "", kBox).error(), "");
   kv::DisconnectMailServer(conn_);
 
   const auto mails = server_->Mails();
@@ -98,7 +98,7 @@ TEST_F(Interop, WrongPasswordIsRefused) {
   EXPECT_FALSE(conn_.connected);
   // Without a login the server takes no mail.
   ASSERT_TRUE(kv::ConnectMailServer(conn_, "127.0.0.1", server_->port()));
-  const kv::Text result = kv::SendMail(conn_, "s", "b", kBox, "", "", kBox);
+  const kv::Text result = kv::SendMail(conn_, "s", "b", kBox, "", "", kBox).error();
   EXPECT_TRUE(result.starts_with("5.7.0")) << result;
   kv::DisconnectMailServer(conn_);
   EXPECT_TRUE(server_->Mails().empty());

@@ -52,7 +52,7 @@ long ChildPeakKiB(std::size_t greeting_bytes, long& error_size) {
     int port = 0;
     if (::read(to_child[0], &port, sizeof port) != sizeof port) ::_exit(2);
     kv::MailConnection conn;
-    const bool ok = kv::ConnectMailServer(conn, "127.0.0.1", port, kLogin, kPassword, 300);
+    const bool ok = kv::ConnectMailServer(conn, "127.0.0.1", port, kLogin, kPassword, 300).ok();
     const long size = static_cast<long>(conn.last_error.size());
     if (::write(from_child[1], &size, sizeof size) != sizeof size) ::_exit(3);
     ::_exit(ok ? 1 : 0);
