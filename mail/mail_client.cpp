@@ -30,18 +30,52 @@ std::uint64_t NowMs(const MailConnection& conn) {
   return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-// Writes every byte or fails: what the socket does not take at once goes
-// out as room appears. A peer that has gone away gives an error.
+// The two limits of one reply wait or one send: no byte moved for longer
+// than the reply time-out, or longer than kReplyDeadlineMs in all (or than
+// the time-out, when that is the longer). Both comparisons are strict.
+class Limits {
+ public:
+  Limits(const MailConnection& conn, std::uint64_t now)
+      : silence_(static_cast<std::uint64_t>(std::max(conn.reply_timeout_ms, 1))),
+        total_(std::max<std::uint64_t>(kReplyDeadlineMs, silence_)),
+        start_(now),
+        last_(now) {}
+
+  void Moved(std::uint64_t now) { last_ = now; }
+  bool Over(std::uint64_t now) const { return now - last_ > silence_ || now - start_ > total_; }
+  // How long to wait on the socket before looking at the clock again: one
+  // step, and never long past the point where a limit runs out. Only while
+  // not Over(now).
+  int WaitMs(std::uint64_t now, int step) const {
+    const std::uint64_t left = std::min(silence_ - (now - last_), total_ - (now - start_));
+    return static_cast<int>(std::min<std::uint64_t>(static_cast<std::uint64_t>(step), left + 1));
+  }
+
+ private:
+  std::uint64_t silence_, total_, start_, last_;
+};
+
+// Writes every byte or fails: what the socket does not take at once goes out
+// as room appears, within the limits of a reply wait, so a peer that stops
+// reading cannot hold the client. A peer that has gone away gives an error.
 bool SendAll(MailConnection& conn, std::string_view data) {
   if (conn.socket == kNoSocket) return false;
   const int step = std::max(conn.timing.poll_step_ms, 1);
+  std::optional<Limits> limits;  // from the first time the socket takes nothing
   while (!data.empty()) {
     const SocketIo sent = SendSome(conn.socket, data);
     if (sent.status == SocketIo::kMoved) {
       data.remove_prefix(sent.bytes);
+      if (limits) limits->Moved(NowMs(conn));
       continue;
     }
-    if (sent.status != SocketIo::kNotYet || WaitWritable(conn.socket, step) == SocketWait::kFailed) return false;
+    if (sent.status != SocketIo::kNotYet) return false;
+    const std::uint64_t now = NowMs(conn);
+    if (!limits)
+      limits.emplace(conn, now);
+    else if (limits->Over(now))
+      return false;
+    if (WaitWritable(conn.socket, limits->WaitMs(now, step)) == SocketWait::kFailed) return false;
   }
   return true;
 }
@@ -276,14 +310,13 @@ MailResult WaitReply(MailConnection& conn, int expected_code) {
   conn.reply_values.clear();
   conn.last_error.clear();
   conn.received.Clear();
-  const std::uint64_t timeout = static_cast<std::uint64_t>(std::max(conn.reply_timeout_ms, 1));
   const int step = std::max(conn.timing.poll_step_ms, 1);
-  std::uint64_t start = NowMs(conn);
+  Limits limits(conn, NowMs(conn));
   std::optional<int> code;
   char chunk[4096];
   while (!code) {
-    const std::uint64_t elapsed = NowMs(conn) - start;
-    if (elapsed > timeout) {
+    const std::uint64_t now = NowMs(conn);
+    if (limits.Over(now)) {
       conn.last_error = kErrTimeout;
       break;
     }
@@ -292,9 +325,8 @@ MailResult WaitReply(MailConnection& conn, int expected_code) {
       break;
     }
     // Sleep only until the socket has something to read, and never long past
-    // the point where the time-out runs out.
-    const int wait = static_cast<int>(std::min<std::uint64_t>(step, timeout - elapsed + 1));
-    const SocketWait ready = WaitReadable(conn.socket, wait);
+    // the point where a limit runs out.
+    const SocketWait ready = WaitReadable(conn.socket, limits.WaitMs(now, step));
     if (ready == SocketWait::kFailed) {
       conn.last_error = kErrNetwork;
       break;
@@ -313,7 +345,13 @@ MailResult WaitReply(MailConnection& conn, int expected_code) {
       break;
     }
     conn.received.Append(std::string_view(chunk, got.bytes));
-    start = NowMs(conn);
+    limits.Moved(NowMs(conn));
+    if (conn.received.overflowed()) {
+      // Past the cap the reply can no longer be read whole: no use waiting
+      // for the rest. The kept text becomes the reason below.
+      conn.last_error = kErrTimeout;
+      break;
+    }
     code = conn.received.Code();
   }
   if (code) {

@@ -24,6 +24,10 @@ namespace kv {
 inline constexpr int kDefaultMailPort = 25;
 // The longest silence a reply wait accepts unless the connect says otherwise.
 inline constexpr int kDefaultReplyTimeoutMs = 2000;
+// The longest a reply wait, or the send of one command or block, takes in
+// all, however steadily the bytes trickle (a longer reply time-out given to
+// the connect lengthens it to that time-out).
+inline constexpr int kReplyDeadlineMs = 10000;
 // The longest single wait for the socket to become readable; the time-out is
 // checked between two such waits.
 inline constexpr int kReplyPollStepMs = 250;
@@ -89,11 +93,13 @@ MailResult SendMail(MailConnection& conn, std::string_view subject, std::string_
 // Says QUIT if connected and closes the socket. Reports nothing.
 void DisconnectMailServer(MailConnection& conn);
 
-// Reads one complete reply. Silence longer than the reply time-out ends the
-// wait with "接收数据超时!" (every chunk received restarts it), a failed
-// readability check or read with "网络出错!", and a peer that closes ends it at
-// once as the time-out would. When some text was received, the error text is
-// that text instead (the last line's keyword and value for a complete reply).
+// Reads one complete reply. Silence longer than the reply time-out (every
+// chunk received restarts it) or a reply longer than kReplyDeadlineMs in all
+// ends the wait with "接收数据超时!", a failed readability check or read with
+// "网络出错!"; a peer that closes ends it at once as the time-out would, and so
+// does a reply that passes ReplyBuffer::kKeepBytes. When some text was
+// received, the error text is that text instead (the last line's keyword and
+// value for a complete reply).
 // Ok when the reply's code equals `expected_code` (0 accepts any reply);
 // otherwise the error is last_error. The code itself is last_reply_code.
 MailResult WaitReply(MailConnection& conn, int expected_code);

@@ -32,7 +32,8 @@ void SplitReplyLines(std::string_view reply, std::vector<Text>& keywords, std::v
 // hundred bytes; a peer that sends more than kKeepBytes in one reply is not
 // speaking SMTP, so only the first kKeepBytes are kept and the rest is
 // counted and dropped. Such a reply never tests complete (its last line was
-// not kept), and its wait ends in the time-out, reporting the kept text.
+// not kept), so its wait ends as soon as it passes the cap, reporting the
+// kept text.
 // NUL bytes are not text and are dropped on arrival.
 class ReplyBuffer {
  public:
