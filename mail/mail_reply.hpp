@@ -14,10 +14,11 @@ namespace kv {
 // The completeness test. The candidate line ends at the last CR of the text
 // (at the end of the text when it holds no CR) and begins right after the
 // last LF before that point. The reply is complete when the candidate line's
-// fourth character lies inside the text and is a space; the result is then
-// the number its first three characters form (their leading decimal digits,
-// 0 when there are none). A multi-line reply ("250-...") is thus complete
-// only once its last line ("250 ...") has arrived; a bare-LF reply never is.
+// fourth character lies inside the text and is a space, or when the line is
+// three digits alone followed by CR LF ("250\r\n"); the result is then the
+// number its first three characters form (their leading decimal digits, 0
+// when there are none). A multi-line reply ("250-...") is thus complete only
+// once its last line ("250 ..." or "250") has arrived; a bare-LF reply never is.
 std::optional<int> CompleteReplyCode(std::string_view text);
 
 // Splits a complete reply into lines at CR (an LF right after a CR is

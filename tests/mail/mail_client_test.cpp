@@ -244,6 +244,25 @@ TEST(WaitReply, RepliesAreTakenAsSoonAsTheyArrive) {
   EXPECT_EQ(peer.Finish().size(), 4u + 4u + 1u);
 }
 
+TEST(WaitReply, BareCodeLastLineWasNeverComplete) {
+  // Every reply's last line is the code alone, which the standard allows.
+  ServerScript script;
+  script.ehlo = "250-peer.test\r\n250-AUTH LOGIN\r\n250\r\n";
+  script.auth_result = "235\r\n";
+  for (const char* line : {"MAIL FROM:<me@x.test>", "RCPT TO:<a@x.test>", "."}) script.replies[line] = Say("250\r\n");
+  script.replies["DATA"] = Say("354\r\n");
+  script.replies["QUIT"] = ScriptedPeer::Reply{{"221\r\n"}, 0, true};
+  ScriptedPeer peer(Say("220\r\n"), StandardServer(script));
+  kv::MailConnection conn;
+  ASSERT_TRUE(Connect(conn, peer, kLogin, kPassword, 500)) << conn.last_error;
+  EXPECT_EQ(kv::SendMail(conn, "s", "b", "a@x.test", "", "", "me@x.test").error(), "");
+  EXPECT_EQ(conn.last_reply_code, 250);
+  kv::DisconnectMailServer(conn);
+  EXPECT_EQ(conn.last_reply_code, 221);
+  EXPECT_EQ(peer.Finish(), Concat(LoginLines("LOGIN"), {"MAIL FROM:<me@x.test>", "RCPT TO:<a@x.test>", "DATA", ".",
+                                                        "QUIT"}));
+}
+
 class Transfer : public testing::Test {
  protected:
   void Start(ServerScript script = {}) {
