@@ -20,6 +20,7 @@ constexpr char kErrSendBody[] = "发送邮件内容失败!";
 constexpr char kErrRecipientFormat[] = "目的邮件地址格式错误!";
 constexpr char kErrSenderFormat[] = "发信人邮件地址格式错误!";
 constexpr char kErrReplyToFormat[] = "回复邮件地址格式错误!";
+constexpr char kErrSubjectFormat[] = "邮件主题格式错误!";
 
 Text ConnectFailedText(std::string_view host) { return "连接指定SMTP邮件服务器“" + Text(host) + "”失败!"; }
 Text LoginFailedText(std::string_view host) { return "登录指定SMTP邮件服务器“" + Text(host) + "”失败!"; }
@@ -220,22 +221,32 @@ bool Transfer(MailConnection& conn) {
   return false;
 }
 
+// A CR or LF in a value would end its header line, or its command, early
+// and let the rest stand as a line of its own.
+bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+bool HasLineBreak(const MailAddress& a) { return HasLineBreak(a.name) || HasLineBreak(a.address); }
+bool HasLineBreak(const MailAddressList& list) {
+  return std::any_of(list.begin(), list.end(), [](const MailAddress& a) { return HasLineBreak(a); });
+}
+
 MailResult ComposeAndTransfer(MailConnection& conn, std::string_view to, std::string_view cc, std::string_view bcc,
-                        std::string_view sender, std::string_view reply_to) {
+                              std::string_view sender, std::string_view reply_to) {
   MailMessage& m = conn.message;
   auto to_list = ParseAddressList(to);
   auto cc_list = to_list ? ParseAddressList(cc) : std::nullopt;
   auto bcc_list = cc_list ? ParseAddressList(bcc) : std::nullopt;
-  if (!bcc_list) return MailResult::Failed(kErrRecipientFormat);
+  if (!bcc_list || HasLineBreak(*to_list) || HasLineBreak(*cc_list) || HasLineBreak(*bcc_list))
+    return MailResult::Failed(kErrRecipientFormat);
   m.to = std::move(*to_list);
   m.cc = std::move(*cc_list);
   m.bcc = std::move(*bcc_list);
   auto from = ParseAddress(sender);
-  if (!from) return MailResult::Failed(kErrSenderFormat);
+  if (!from || HasLineBreak(*from)) return MailResult::Failed(kErrSenderFormat);
   if (!from->address.empty()) m.sender = std::move(*from);
   auto reply = ParseAddress(reply_to);
-  if (!reply) return MailResult::Failed(kErrReplyToFormat);
+  if (!reply || HasLineBreak(*reply)) return MailResult::Failed(kErrReplyToFormat);
   if (!reply->address.empty()) m.reply_to = std::move(*reply);
+  if (HasLineBreak(m.subject)) return MailResult::Failed(kErrSubjectFormat);
   return Transfer(conn) ? MailResult::Ok() : MailResult::Failed(conn.last_error);
 }
 

@@ -83,7 +83,10 @@ MailResult ConnectMailServer(MailConnection& conn, std::string_view host, int po
 // Sends one message. `to`, `cc` and `bcc` are address lists, `sender` and
 // `reply_to` single addresses ("addr" or "name <addr>"); reply-to defaults to
 // the sender. Ok when the server accepted the message; otherwise the error
-// (also in last_error). Addresses are checked before the connection is.
+// (also in last_error). Addresses, and then the subject, are checked before
+// the connection is: a value that holds a CR or LF once parsed and trimmed
+// (name or address, subject) is refused, with the address-format text of its
+// role or "邮件主题格式错误!", since it would write a line of its own.
 // A failed transfer is reset with RSET and leaves the connection usable. The
 // message is emptied before returning, whatever the outcome.
 MailResult SendMail(MailConnection& conn, std::string_view subject, std::string_view body, std::string_view to,

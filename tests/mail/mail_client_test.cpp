@@ -335,6 +335,32 @@ TEST_F(Transfer, NothingSentWithoutRecipientsOrWithBadAddresses) {
   EXPECT_EQ(Commands(), (Lines{"QUIT"}));
 }
 
+TEST_F(Transfer, LineBreakInAHeaderOrEnvelopeValueWasWrittenAsIs) {
+  // Each value would add a header line or an SMTP command of its own.
+  struct Case {
+    const char *subject, *to, *cc, *bcc, *sender, *reply_to, *error;
+  };
+  const Case cases[] = {
+      {"s\r\nBcc: e@evil.test", "a@x.test", "", "", "me@x.test", "me@x.test", "邮件主题格式错误!"},
+      {"题目\n", "a@x.test", "", "", "me@x.test", "me@x.test", "邮件主题格式错误!"},
+      {"s", "Ann\r\nBcc: e@evil.test <a@x.test>", "", "", "me@x.test", "me@x.test", "目的邮件地址格式错误!"},
+      {"s", "<a@x.test\r\nRCPT TO:<e@evil.test>", "", "", "me@x.test", "me@x.test", "目的邮件地址格式错误!"},
+      {"s", "a@x.test", "张\r三 <c@x.test>", "", "me@x.test", "me@x.test", "目的邮件地址格式错误!"},
+      {"s", "a@x.test", "", "<b@x.test\nDATA>", "me@x.test", "me@x.test", "目的邮件地址格式错误!"},
+      {"s", "a@x.test", "", "", "M\re <me@x.test>", "me@x.test", "发信人邮件地址格式错误!"},
+      {"s", "a@x.test", "", "", "<me@x.test\r\nRCPT TO:<e@evil.test>", "me@x.test", "发信人邮件地址格式错误!"},
+      {"s", "a@x.test", "", "", "me@x.test", "R\ne <r@x.test>", "回复邮件地址格式错误!"},
+      {"s", "a@x.test", "", "", "me@x.test", "<r@x\n.test>", "回复邮件地址格式错误!"},
+  };
+  Start();
+  for (const Case& c : cases)
+    EXPECT_EQ(kv::SendMail(conn_, c.subject, "b", c.to, c.cc, c.bcc, c.sender, c.reply_to).error(), c.error) << c.subject
+                                                                                                       << c.to;
+  // Line ends around a value are white space and trimmed away.
+  EXPECT_EQ(kv::SendMail(conn_, "s", "b", "a@x.test\r\n", "", "", "\r\nme@x.test", "me@x.test\n").error(), "");
+  EXPECT_EQ(Commands(), (Lines{"MAIL FROM:<me@x.test>", "RCPT TO:<a@x.test>", "DATA", ".", "QUIT"}));
+}
+
 TEST_F(Transfer, RejectedRecipientResetsAndReportsTheServersText) {
   ServerScript script;
   script.replies["RCPT TO:<b@x.test>"] = Say("550 5.1.1 <b@x.test>: Recipient address rejected\r\n");
