@@ -5,7 +5,8 @@
 // BuildHeader that reads the local time itself.
 //
 // All texts are GBK byte strings. A byte of 0x80 or above marks a text as
-// non-ASCII; every charset decision rests on that test.
+// non-ASCII; a non-ASCII text is labelled "gb2312" when GB2312 holds every
+// one of its characters and "GBK" otherwise (mail_charset.hpp).
 #pragma once
 
 #include <optional>
@@ -51,17 +52,20 @@ Text FormatHeaderDate(const HeaderTime& time);
 
 // The whole header, each line ending in CR LF, closed by an empty line:
 // From, To, Cc (only with CC addresses), Subject, Date, Reply-To (only with a
-// reply-to address), MIME-Version, Content-type with the charset "gb2312" for a
-// body holding any byte of 0x80 or above and "us-ascii" otherwise, and
-// Content-Transfer-Encoding: base64. BCC addresses never appear.
+// reply-to address), MIME-Version, Content-type with the body's charset
+// (BodyCharset), and Content-Transfer-Encoding: base64. BCC addresses never
+// appear. The values are written as they are: SendMail refuses line breaks
+// in them before it builds a header.
 Text BuildHeader(const MailMessage& message, const HeaderTime& time);
 Text BuildHeader(const MailMessage& message);
 
-// "gb2312" or "us-ascii" by the rule above.
+// "us-ascii" for a body without a byte of 0x80 or above; otherwise "gb2312"
+// or "GBK" by the rule above.
 std::string_view BodyCharset(std::string_view body);
 
 // A header text that is pure ASCII comes back unchanged. Otherwise it becomes
-// "=?gb2312?B?...?=" encoded words of at most 62 base64 characters each; a
+// "=?gb2312?B?...?=" encoded words ("=?GBK?B?...?=" for a text GB2312 does not
+// hold whole) of at most 75 characters each, so 62 (65) base64 characters; a
 // longer piece is halved (never inside a double-byte character) until every
 // part fits, and every word after the first is preceded by CR LF and a space.
 Text EncodeHeaderWord(std::string_view text);

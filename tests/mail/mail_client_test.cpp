@@ -361,6 +361,19 @@ TEST_F(Transfer, LineBreakInAHeaderOrEnvelopeValueWasWrittenAsIs) {
   EXPECT_EQ(Commands(), (Lines{"MAIL FROM:<me@x.test>", "RCPT TO:<a@x.test>", "DATA", ".", "QUIT"}));
 }
 
+TEST_F(Transfer, CharactersOutsideGb2312WereLabelledGb2312) {
+  // 們, 題 and 張 are GBK characters that GB2312 lacks: such texts say "GBK"
+  // (texts that GB2312 holds whole keep "gb2312", as in OneSubmission...).
+  Start();
+  EXPECT_EQ(kv::SendMail(conn_, "題目", "我們", "a@x.test", "", "", "張三 <me@x.test>").error(), "");
+  EXPECT_EQ(Commands(), (Lines{"MAIL FROM:<me@x.test>", "RCPT TO:<a@x.test>", "DATA", ".", "QUIT"}));
+  const std::string& m = peer_->message();
+  EXPECT_NE(m.find("From: =?GBK?B?" + kv::EncodeBase64("張三", false) + "?= <me@x.test>\r\n"), std::string::npos)
+      << m;
+  EXPECT_NE(m.find("Subject: =?GBK?B?" + kv::EncodeBase64("題目", false) + "?=\r\n"), std::string::npos);
+  EXPECT_NE(m.find("charset=\"GBK\""), std::string::npos);
+}
+
 TEST_F(Transfer, RejectedRecipientResetsAndReportsTheServersText) {
   ServerScript script;
   script.replies["RCPT TO:<b@x.test>"] = Say("550 5.1.1 <b@x.test>: Recipient address rejected\r\n");
