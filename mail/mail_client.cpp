@@ -1,17 +1,9 @@
 #include "mail_client.hpp"
 
-#include <arpa/inet.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <cstring>
+
+#include "mail_socket.hpp"
 
 namespace kv {
 
@@ -28,6 +20,7 @@ constexpr char kErrSendBody[] = "发送邮件内容失败!";
 constexpr char kErrRecipientFormat[] = "目的邮件地址格式错误!";
 constexpr char kErrSenderFormat[] = "发信人邮件地址格式错误!";
 constexpr char kErrReplyToFormat[] = "回复邮件地址格式错误!";
+constexpr char kErrSubjectFormat[] = "邮件主题格式错误!";
 
 Text ConnectFailedText(std::string_view host) { return "连接指定SMTP邮件服务器“" + Text(host) + "”失败!"; }
 Text LoginFailedText(std::string_view host) { return "登录指定SMTP邮件服务器“" + Text(host) + "”失败!"; }
@@ -38,23 +31,54 @@ std::uint64_t NowMs(const MailConnection& conn) {
   return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-// Writes every byte or fails. A signal that interrupts the call part-way
-// leaves a short count; the rest is written by the next round. A peer that
-// has gone away gives an error, never SIGPIPE.
+// The two limits of one reply wait or one send: no byte moved for longer
+// than the reply time-out, or longer than kReplyDeadlineMs in all (or than
+// the time-out, when that is the longer). Both comparisons are strict.
+class Limits {
+ public:
+  Limits(const MailConnection& conn, std::uint64_t now)
+      : silence_(static_cast<std::uint64_t>(std::max(conn.reply_timeout_ms, 1))),
+        total_(std::max<std::uint64_t>(kReplyDeadlineMs, silence_)),
+        start_(now),
+        last_(now) {}
+
+  void Moved(std::uint64_t now) { last_ = now; }
+  bool Over(std::uint64_t now) const { return now - last_ > silence_ || now - start_ > total_; }
+  // How long to wait on the socket before looking at the clock again: one
+  // step, and never long past the point where a limit runs out. Only while
+  // not Over(now).
+  int WaitMs(std::uint64_t now, int step) const {
+    const std::uint64_t left = std::min(silence_ - (now - last_), total_ - (now - start_));
+    return static_cast<int>(std::min<std::uint64_t>(static_cast<std::uint64_t>(step), left + 1));
+  }
+
+ private:
+  std::uint64_t silence_, total_, start_, last_;
+};
+
+// Writes every byte or fails: what the socket does not take at once goes out
+// as room appears, within the limits of a reply wait, so a peer that stops
+// reading cannot hold the client. A peer that has gone away gives an error.
 bool SendAll(MailConnection& conn, std::string_view data) {
-  if (conn.socket < 0) return false;
+  if (conn.socket == kNoSocket) return false;
+  const int step = std::max(conn.timing.poll_step_ms, 1);
+  std::optional<Limits> limits;  // from the first time the socket takes nothing
   while (!data.empty()) {
-    const ssize_t n = ::send(conn.socket, data.data(), data.size(), MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data.remove_prefix(static_cast<std::size_t>(n));
+    const SocketIo sent = SendSome(conn.socket, data);
+    if (sent.status == SocketIo::kMoved) {
+      data.remove_prefix(sent.bytes);
+      if (limits) limits->Moved(NowMs(conn));
+      continue;
+    }
+    if (sent.status != SocketIo::kNotYet) return false;
+    const std::uint64_t now = NowMs(conn);
+    if (!limits)
+      limits.emplace(conn, now);
+    else if (limits->Over(now))
+      return false;
+    if (WaitWritable(conn.socket, limits->WaitMs(now, step)) == SocketWait::kFailed) return false;
   }
   return true;
-}
-
-void CloseSocket(MailConnection& conn) {
-  if (conn.socket >= 0) ::close(conn.socket);
-  conn.socket = -1;
 }
 
 void QuitStep(MailConnection& conn) {
@@ -63,7 +87,7 @@ void QuitStep(MailConnection& conn) {
     WaitReply(conn, 221);
     conn.connected = false;
   }
-  CloseSocket(conn);
+  CloseSocket(conn.socket);
 }
 
 // Ends a connect that failed; the reason recorded for the failure stays.
@@ -90,38 +114,6 @@ bool HasToken(std::string_view value, std::string_view token) {
     i = j;
   }
   return false;
-}
-
-bool ResolveIpv4(std::string_view host, in_addr& out) {
-  const std::string name(host);
-  if (inet_pton(AF_INET, name.c_str(), &out) == 1) return true;
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
-  if (getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || !found) return false;
-  out = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-  freeaddrinfo(found);
-  return true;
-}
-
-bool ConnectSocket(int fd, const sockaddr_in& addr) {
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0) return true;
-  if (errno != EINTR) return false;
-  // Interrupted: the connect goes on in the background; wait for its outcome.
-  pollfd p{fd, POLLOUT, 0};
-  while (::poll(&p, 1, -1) < 0)
-    if (errno != EINTR) return false;
-  int error = 0;
-  socklen_t len = sizeof error;
-  return getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0;
-}
-
-Text LocalHostName() {
-  char name[101] = {};
-  if (gethostname(name, 100) != 0) return Text();
-  name[100] = '\0';
-  return name;
 }
 
 enum class Mechanism { kNone, kLogin, kPlain };
@@ -229,122 +221,51 @@ bool Transfer(MailConnection& conn) {
   return false;
 }
 
-Text ComposeAndTransfer(MailConnection& conn, std::string_view to, std::string_view cc, std::string_view bcc,
-                        std::string_view sender, std::string_view reply_to) {
+// A CR or LF in a value would end its header line, or its command, early
+// and let the rest stand as a line of its own.
+bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
+bool HasLineBreak(const MailAddress& a) { return HasLineBreak(a.name) || HasLineBreak(a.address); }
+bool HasLineBreak(const MailAddressList& list) {
+  return std::any_of(list.begin(), list.end(), [](const MailAddress& a) { return HasLineBreak(a); });
+}
+
+MailResult ComposeAndTransfer(MailConnection& conn, std::string_view to, std::string_view cc, std::string_view bcc,
+                              std::string_view sender, std::string_view reply_to) {
   MailMessage& m = conn.message;
   auto to_list = ParseAddressList(to);
   auto cc_list = to_list ? ParseAddressList(cc) : std::nullopt;
   auto bcc_list = cc_list ? ParseAddressList(bcc) : std::nullopt;
-  if (!bcc_list) return kErrRecipientFormat;
+  if (!bcc_list || HasLineBreak(*to_list) || HasLineBreak(*cc_list) || HasLineBreak(*bcc_list))
+    return MailResult::Failed(kErrRecipientFormat);
   m.to = std::move(*to_list);
   m.cc = std::move(*cc_list);
   m.bcc = std::move(*bcc_list);
   auto from = ParseAddress(sender);
-  if (!from) return kErrSenderFormat;
+  if (!from || HasLineBreak(*from)) return MailResult::Failed(kErrSenderFormat);
   if (!from->address.empty()) m.sender = std::move(*from);
   auto reply = ParseAddress(reply_to);
-  if (!reply) return kErrReplyToFormat;
+  if (!reply || HasLineBreak(*reply)) return MailResult::Failed(kErrReplyToFormat);
   if (!reply->address.empty()) m.reply_to = std::move(*reply);
-  return Transfer(conn) ? Text() : conn.last_error;
+  if (HasLineBreak(m.subject)) return MailResult::Failed(kErrSubjectFormat);
+  return Transfer(conn) ? MailResult::Ok() : MailResult::Failed(conn.last_error);
 }
 
-}  // namespace
-
-MailConnection::~MailConnection() { QuitStep(*this); }
-
-MailConnection& ProgramMailConnection() {
-  static MailConnection connection;
-  return connection;
-}
-
-bool WaitReply(MailConnection& conn, int expected_code) {
-  conn.last_reply_code = -1;
-  conn.reply_keywords.clear();
-  conn.reply_values.clear();
-  conn.last_error.clear();
-  conn.received.Clear();
-  const std::uint64_t timeout = static_cast<std::uint64_t>(std::max(conn.reply_timeout_ms, 1));
-  const int step = std::max(conn.timing.poll_step_ms, 1);
-  std::uint64_t start = NowMs(conn);
-  std::optional<int> code;
-  char chunk[4096];
-  while (!code) {
-    const std::uint64_t elapsed = NowMs(conn) - start;
-    if (elapsed > timeout) {
-      conn.last_error = kErrTimeout;
-      break;
-    }
-    if (conn.socket < 0) {
-      conn.last_error = kErrNetwork;
-      break;
-    }
-    // Sleep only until the socket has something to read, and never long past
-    // the point where the time-out runs out.
-    const int wait = static_cast<int>(std::min<std::uint64_t>(step, timeout - elapsed + 1));
-    pollfd p{conn.socket, POLLIN, 0};
-    const int ready = ::poll(&p, 1, wait);
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready < 0) {
-      conn.last_error = kErrNetwork;
-      break;
-    }
-    if (ready == 0) continue;
-    const ssize_t n = ::recv(conn.socket, chunk, sizeof chunk, 0);
-    if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
-    if (n < 0) {
-      conn.last_error = kErrNetwork;
-      break;
-    }
-    if (n == 0) {
-      // The server has closed: nothing more will come, so the wait ends now
-      // with what the time-out would have given.
-      conn.last_error = kErrTimeout;
-      break;
-    }
-    conn.received.Append(std::string_view(chunk, static_cast<std::size_t>(n)));
-    start = NowMs(conn);
-    code = conn.received.Code();
-  }
-  if (code) {
-    conn.last_reply_code = *code;
-    SplitReplyLines(conn.received.text(), conn.reply_keywords, conn.reply_values);
-  }
-  if (!conn.reply_keywords.empty()) {
-    conn.last_error = conn.reply_keywords.back();
-    if (!conn.reply_values.back().empty()) conn.last_error += " " + conn.reply_values.back();
-  } else if (!conn.received.text().empty()) {
-    conn.last_error = Text(conn.received.text());
-  }
-  return code && (expected_code == 0 || *code == expected_code);
-}
-
-bool ConnectMailServer(MailConnection& conn, std::string_view host, int port, std::string_view login,
-                       std::string_view password, std::optional<int> reply_timeout_ms) {
+// ConnectMailServer; the reason of a failure is in last_error.
+bool Connect(MailConnection& conn, std::string_view host, int port, std::string_view login,
+             std::string_view password, std::optional<int> reply_timeout_ms) {
   QuitStep(conn);
   conn.last_error.clear();
-  if (host.empty()) return false;
-  conn.reply_timeout_ms = reply_timeout_ms ? std::max(*reply_timeout_ms, 1) : kDefaultReplyTimeoutMs;
-
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
-    conn.last_error = kErrCreateSocket;
-    return false;
-  }
-  // Commands go out as they are written: no send buffering to speak of, and
-  // no waiting for the peer's acknowledgement of the previous small write.
-  const int zero = 0, one = 1;
-  setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &zero, sizeof zero);
-  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<std::uint16_t>(port));
-  if (!ResolveIpv4(host, addr.sin_addr) || !ConnectSocket(fd, addr)) {
-    ::close(fd);
+  if (host.empty()) {
     conn.last_error = ConnectFailedText(host);
     return false;
   }
-  conn.socket = fd;
+  conn.reply_timeout_ms = reply_timeout_ms ? std::max(*reply_timeout_ms, 1) : kDefaultReplyTimeoutMs;
+
+  const SocketOpen opened = StartSockets() ? OpenSocket(host, port, conn.socket) : SocketOpen::kNoSocket;
+  if (opened != SocketOpen::kOk) {
+    conn.last_error = opened == SocketOpen::kNoSocket ? Text(kErrCreateSocket) : ConnectFailedText(host);
+    return false;
+  }
   conn.connected = true;
   if (!WaitReply(conn, 220)) {
     EndFailedConnect(conn);
@@ -385,14 +306,93 @@ bool ConnectMailServer(MailConnection& conn, std::string_view host, int port, st
   return true;
 }
 
-Text SendMail(MailConnection& conn, std::string_view subject, std::string_view body, std::string_view to,
-              std::string_view cc, std::string_view bcc, std::string_view sender,
-              std::optional<std::string_view> reply_to) {
+}  // namespace
+
+MailConnection::~MailConnection() { QuitStep(*this); }
+
+MailConnection& ProgramMailConnection() {
+  static MailConnection connection;
+  return connection;
+}
+
+MailResult WaitReply(MailConnection& conn, int expected_code) {
+  conn.last_reply_code = -1;
+  conn.reply_keywords.clear();
+  conn.reply_values.clear();
+  conn.last_error.clear();
+  conn.received.Clear();
+  const int step = std::max(conn.timing.poll_step_ms, 1);
+  Limits limits(conn, NowMs(conn));
+  std::optional<int> code;
+  char chunk[4096];
+  while (!code) {
+    const std::uint64_t now = NowMs(conn);
+    if (limits.Over(now)) {
+      conn.last_error = kErrTimeout;
+      break;
+    }
+    if (conn.socket == kNoSocket) {
+      conn.last_error = kErrNetwork;
+      break;
+    }
+    // Sleep only until the socket has something to read, and never long past
+    // the point where a limit runs out.
+    const SocketWait ready = WaitReadable(conn.socket, limits.WaitMs(now, step));
+    if (ready == SocketWait::kFailed) {
+      conn.last_error = kErrNetwork;
+      break;
+    }
+    if (ready == SocketWait::kNotYet) continue;
+    const SocketIo got = RecvSome(conn.socket, chunk, sizeof chunk);
+    if (got.status == SocketIo::kNotYet) continue;
+    if (got.status == SocketIo::kFailed) {
+      conn.last_error = kErrNetwork;
+      break;
+    }
+    if (got.status == SocketIo::kClosed) {
+      // The server has closed: nothing more will come, so the wait ends now
+      // with what the time-out would have given.
+      conn.last_error = kErrTimeout;
+      break;
+    }
+    conn.received.Append(std::string_view(chunk, got.bytes));
+    limits.Moved(NowMs(conn));
+    if (conn.received.overflowed()) {
+      // Past the cap the reply can no longer be read whole: no use waiting
+      // for the rest. The kept text becomes the reason below.
+      conn.last_error = kErrTimeout;
+      break;
+    }
+    code = conn.received.Code();
+  }
+  if (code) {
+    conn.last_reply_code = *code;
+    SplitReplyLines(conn.received.text(), conn.reply_keywords, conn.reply_values);
+  }
+  if (!conn.reply_keywords.empty()) {
+    conn.last_error = conn.reply_keywords.back();
+    if (!conn.reply_values.back().empty()) conn.last_error += " " + conn.reply_values.back();
+  } else if (!conn.received.text().empty()) {
+    conn.last_error = Text(conn.received.text());
+  }
+  if (code && (expected_code == 0 || *code == expected_code)) return MailResult::Ok();
+  return MailResult::Failed(conn.last_error);
+}
+
+MailResult ConnectMailServer(MailConnection& conn, std::string_view host, int port, std::string_view login,
+                             std::string_view password, std::optional<int> reply_timeout_ms) {
+  if (Connect(conn, host, port, login, password, reply_timeout_ms)) return MailResult::Ok();
+  return MailResult::Failed(conn.last_error);
+}
+
+MailResult SendMail(MailConnection& conn, std::string_view subject, std::string_view body, std::string_view to,
+                    std::string_view cc, std::string_view bcc, std::string_view sender,
+                    std::optional<std::string_view> reply_to) {
   conn.message = MailMessage{};
   conn.message.subject = Text(subject);
   conn.message.body = Text(body);
-  Text result = ComposeAndTransfer(conn, to, cc, bcc, sender, reply_to.value_or(sender));
-  if (!result.empty()) conn.last_error = result;
+  MailResult result = ComposeAndTransfer(conn, to, cc, bcc, sender, reply_to.value_or(sender));
+  if (!result) conn.last_error = result.error();
   conn.message = MailMessage{};
   return result;
 }

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "mail_charset.hpp"
+
 namespace kv {
 
 namespace {
@@ -35,25 +37,23 @@ Text FormatAddressList(const MailAddressList& list) {
   return out;
 }
 
-constexpr char kCharset[] = "gb2312";
-// An encoded word is "=?" charset "?B?" text "?=", at most 75 characters.
-constexpr std::size_t kMaxWordBase64 = 68 - (sizeof kCharset - 1);
-
 std::size_t Base64Length(std::size_t n) { return (n + 2) / 3 * 4; }
 
-void AppendEncodedWords(std::string_view piece, Text& out) {
-  if (Base64Length(piece.size()) > kMaxWordBase64 && piece.size() > 1) {
+// An encoded word is "=?" charset "?B?" text "?=", at most 75 characters, so
+// it carries at most 68 minus the charset's length of base64.
+void AppendEncodedWords(std::string_view piece, std::string_view charset, Text& out) {
+  if (Base64Length(piece.size()) > 68 - charset.size() && piece.size() > 1) {
     std::size_t half = piece.size() / 2;
     // The halves must not divide a double-byte character: the first half then
     // takes the whole character.
     if (!IsWalkPosition(piece, 0, half)) ++half;
-    AppendEncodedWords(piece.substr(0, half), out);
-    AppendEncodedWords(piece.substr(half), out);
+    AppendEncodedWords(piece.substr(0, half), charset, out);
+    AppendEncodedWords(piece.substr(half), charset, out);
     return;
   }
   if (!out.empty()) out += "\r\n ";
   out += "=?";
-  out += kCharset;
+  out += charset;
   out += "?B?";
   out += EncodeBase64(piece, false);
   out += "?=";
@@ -83,14 +83,6 @@ std::optional<MailAddressList> ParseAddressList(std::string_view text) {
   return list;
 }
 
-HeaderTime LocalHeaderTime() {
-  HeaderTime t;
-  const std::time_t now = std::time(nullptr);
-  localtime_r(&now, &t.local);
-  t.utc_offset_minutes = static_cast<int>(t.local.tm_gmtoff / 60);
-  return t;
-}
-
 Text FormatHeaderDate(const HeaderTime& time) {
   static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
   static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
@@ -104,7 +96,7 @@ Text FormatHeaderDate(const HeaderTime& time) {
   return buf;
 }
 
-std::string_view BodyCharset(std::string_view body) { return HasHighByte(body) ? "gb2312" : "us-ascii"; }
+std::string_view BodyCharset(std::string_view body) { return HasHighByte(body) ? ChineseCharset(body) : "us-ascii"; }
 
 Text BuildHeader(const MailMessage& m, const HeaderTime& time) {
   Text h;
@@ -128,7 +120,7 @@ Text BuildHeader(const MailMessage& message) { return BuildHeader(message, Local
 Text EncodeHeaderWord(std::string_view text) {
   if (!HasHighByte(text)) return Text(text);
   Text out;
-  AppendEncodedWords(text, out);
+  AppendEncodedWords(text, ChineseCharset(text), out);
   return out;
 }
 

@@ -1,17 +1,19 @@
 // The message side of the mail layer: address texts, the header, base64 and
 // RFC 2047 encoded words. Everything here is a pure function of its inputs
-// (the Date line takes its time as an argument), so nothing in this header
-// touches a socket or the system clock except LocalHeaderTime().
+// (the Date line takes its time as an argument, HeaderTime of local_time.hpp),
+// so nothing in this header touches a socket or the system clock except the
+// BuildHeader that reads the local time itself.
 //
 // All texts are GBK byte strings. A byte of 0x80 or above marks a text as
-// non-ASCII; every charset decision rests on that test.
+// non-ASCII; a non-ASCII text is labelled "gb2312" when GB2312 holds every
+// one of its characters and "GBK" otherwise (mail_charset.hpp).
 #pragma once
 
-#include <ctime>
 #include <optional>
 #include <string_view>
 #include <vector>
 
+#include "local_time.hpp"
 #include "text.hpp"
 
 namespace kv {
@@ -44,34 +46,26 @@ std::optional<MailAddressList> ParseAddressList(std::string_view text);
 // ">" after it, or when its first ">" stands before its first "<".
 std::optional<MailAddress> ParseAddress(std::string_view text);
 
-// The moment a Date line shows: broken-down local time and the local zone's
-// offset from UTC in minutes (east positive: +480 for +0800).
-struct HeaderTime {
-  std::tm local{};
-  int utc_offset_minutes = 0;
-};
-
-// The current local time and zone offset (daylight time included when it is
-// in force), as the system reports them.
-HeaderTime LocalHeaderTime();
-
 // "Mon, 07 Dec 2026 14:30:00 +0800": English day and month names whatever
 // the locale, two-digit day, four-digit year, then the zone.
 Text FormatHeaderDate(const HeaderTime& time);
 
 // The whole header, each line ending in CR LF, closed by an empty line:
 // From, To, Cc (only with CC addresses), Subject, Date, Reply-To (only with a
-// reply-to address), MIME-Version, Content-type with the charset "gb2312" for a
-// body holding any byte of 0x80 or above and "us-ascii" otherwise, and
-// Content-Transfer-Encoding: base64. BCC addresses never appear.
+// reply-to address), MIME-Version, Content-type with the body's charset
+// (BodyCharset), and Content-Transfer-Encoding: base64. BCC addresses never
+// appear. The values are written as they are: SendMail refuses line breaks
+// in them before it builds a header.
 Text BuildHeader(const MailMessage& message, const HeaderTime& time);
 Text BuildHeader(const MailMessage& message);
 
-// "gb2312" or "us-ascii" by the rule above.
+// "us-ascii" for a body without a byte of 0x80 or above; otherwise "gb2312"
+// or "GBK" by the rule above.
 std::string_view BodyCharset(std::string_view body);
 
 // A header text that is pure ASCII comes back unchanged. Otherwise it becomes
-// "=?gb2312?B?...?=" encoded words of at most 62 base64 characters each; a
+// "=?gb2312?B?...?=" encoded words ("=?GBK?B?...?=" for a text GB2312 does not
+// hold whole) of at most 75 characters each, so 62 (65) base64 characters; a
 // longer piece is halved (never inside a double-byte character) until every
 // part fits, and every word after the first is preceded by CR LF and a space.
 Text EncodeHeaderWord(std::string_view text);

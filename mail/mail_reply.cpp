@@ -18,7 +18,11 @@ std::optional<int> CompleteReplyCode(std::string_view text) {
     const std::size_t lf = text.rfind('\n', end - 1);
     if (lf != std::string_view::npos) start = lf + 1;
   }
-  if (start + 3 >= text.size() || text[start + 3] != ' ') return std::nullopt;
+  if (start + 3 >= text.size()) return std::nullopt;
+  const auto digit = [&](std::size_t i) { return text[i] >= '0' && text[i] <= '9'; };
+  const bool bare_code = text[start + 3] == '\r' && start + 4 < text.size() && text[start + 4] == '\n' &&
+                         digit(start) && digit(start + 1) && digit(start + 2);
+  if (text[start + 3] != ' ' && !bare_code) return std::nullopt;
   int code = 0;
   for (std::size_t i = start; i < start + 3 && text[i] >= '0' && text[i] <= '9'; ++i) code = code * 10 + (text[i] - '0');
   return code;

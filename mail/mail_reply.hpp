@@ -14,10 +14,11 @@ namespace kv {
 // The completeness test. The candidate line ends at the last CR of the text
 // (at the end of the text when it holds no CR) and begins right after the
 // last LF before that point. The reply is complete when the candidate line's
-// fourth character lies inside the text and is a space; the result is then
-// the number its first three characters form (their leading decimal digits,
-// 0 when there are none). A multi-line reply ("250-...") is thus complete
-// only once its last line ("250 ...") has arrived; a bare-LF reply never is.
+// fourth character lies inside the text and is a space, or when the line is
+// three digits alone followed by CR LF ("250\r\n"); the result is then the
+// number its first three characters form (their leading decimal digits, 0
+// when there are none). A multi-line reply ("250-...") is thus complete only
+// once its last line ("250 ..." or "250") has arrived; a bare-LF reply never is.
 std::optional<int> CompleteReplyCode(std::string_view text);
 
 // Splits a complete reply into lines at CR (an LF right after a CR is
@@ -32,7 +33,8 @@ void SplitReplyLines(std::string_view reply, std::vector<Text>& keywords, std::v
 // hundred bytes; a peer that sends more than kKeepBytes in one reply is not
 // speaking SMTP, so only the first kKeepBytes are kept and the rest is
 // counted and dropped. Such a reply never tests complete (its last line was
-// not kept), and its wait ends in the time-out, reporting the kept text.
+// not kept), so its wait ends as soon as it passes the cap, reporting the
+// kept text.
 // NUL bytes are not text and are dropped on arrival.
 class ReplyBuffer {
  public:

@@ -52,19 +52,17 @@ void SubmitQuestion(const QuestionControls& c, const MailAccount& account, MailC
     Tell(c, SubmitFailureText("题目中有无法提交的字符!"));
     return;
   }
-  Text error;
+  MailResult result = MailResult::Ok();
   {
     ui::BusyCursor busy;
-    if (ConnectMailServer(connection, account.host, account.port, account.login, account.password)) {
-      error = SendMail(connection, kSubject, question.gbk, account.mailbox, "", "", account.mailbox);
+    result = ConnectMailServer(connection, account.host, account.port, account.login, account.password);
+    if (result) {
+      result = SendMail(connection, kSubject, question.gbk, account.mailbox, "", "", account.mailbox);
       DisconnectMailServer(connection);
-    } else {
-      error = connection.last_error;
-      if (error.empty()) error = "未连接到SMTP服务器!";
     }
   }
-  if (!error.empty()) {
-    Tell(c, SubmitFailureText(error));
+  if (!result) {
+    Tell(c, SubmitFailureText(result.error()));
     return;
   }
   c.window.SetText(c.questionBox, "");

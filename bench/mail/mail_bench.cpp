@@ -37,7 +37,7 @@ void SubmitWithKv(benchmark::State& state) {
       state.SkipWithError("connect failed");
       break;
     }
-    if (!kv::SendMail(conn, kSubject, kQuestion, kBox, "", "", kBox).empty()) {
+    if (!kv::SendMail(conn, kSubject, kQuestion, kBox, "", "", kBox).ok()) {
       state.SkipWithError("send failed");
       break;
     }

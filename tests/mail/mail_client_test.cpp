@@ -40,7 +40,7 @@ std::uint64_t RealMs() {
 
 bool Connect(kv::MailConnection& conn, const ScriptedPeer& peer, std::string_view login = kLogin,
              std::string_view password = kPassword, std::optional<int> timeout = 1000) {
-  return kv::ConnectMailServer(conn, "127.0.0.1", peer.port(), login, password, timeout);
+  return kv::ConnectMailServer(conn, "127.0.0.1", peer.port(), login, password, timeout).ok();
 }
 
 // The commands one whole login with `mechanism` sends.
@@ -97,7 +97,7 @@ TEST(Connect, SocketSendsSmallWritesAtOnce) {
   ASSERT_TRUE(Connect(conn, peer));
   int nodelay = 0;
   socklen_t len = sizeof nodelay;
-  ASSERT_EQ(getsockopt(conn.socket, IPPROTO_TCP, TCP_NODELAY, &nodelay, &len), 0);
+  ASSERT_EQ(getsockopt(static_cast<int>(conn.socket), IPPROTO_TCP, TCP_NODELAY, &nodelay, &len), 0);
   EXPECT_NE(nodelay, 0);
 }
 
@@ -151,8 +151,11 @@ TEST(Connect, NobodyListening) {
   EXPECT_FALSE(kv::ConnectMailServer(conn, "127.0.0.1", port, kLogin, kPassword));
   EXPECT_EQ(conn.last_error, "连接指定SMTP邮件服务器“127.0.0.1”失败!");
   EXPECT_FALSE(conn.connected);
-  EXPECT_FALSE(kv::ConnectMailServer(conn, ""));
-  EXPECT_EQ(kv::SendMail(conn, "s", "b", "a@x.test", "", "", "a@x.test"), "未连接到SMTP服务器!");
+  // No host: a failure like any other, with its reason.
+  const kv::MailResult no_host = kv::ConnectMailServer(conn, "");
+  EXPECT_FALSE(no_host.ok());
+  EXPECT_EQ(no_host.error(), "连接指定SMTP邮件服务器“”失败!");
+  EXPECT_EQ(kv::SendMail(conn, "s", "b", "a@x.test", "", "", "a@x.test").error(), "未连接到SMTP服务器!");
 }
 
 TEST(WaitReply, RepliesInPiecesAndTricklingReplies) {
@@ -235,10 +238,29 @@ TEST(WaitReply, RepliesAreTakenAsSoonAsTheyArrive) {
   kv::MailConnection conn;
   const auto start = RealMs();
   ASSERT_TRUE(Connect(conn, peer, kLogin, kPassword, std::nullopt));
-  EXPECT_EQ(kv::SendMail(conn, "s", "body", "a@x.test", "", "", "a@x.test"), "");
+  EXPECT_EQ(kv::SendMail(conn, "s", "body", "a@x.test", "", "", "a@x.test").error(), "");
   kv::DisconnectMailServer(conn);
   EXPECT_LT(RealMs() - start, 2000u);
   EXPECT_EQ(peer.Finish().size(), 4u + 4u + 1u);
+}
+
+TEST(WaitReply, BareCodeLastLineWasNeverComplete) {
+  // Every reply's last line is the code alone, which the standard allows.
+  ServerScript script;
+  script.ehlo = "250-peer.test\r\n250-AUTH LOGIN\r\n250\r\n";
+  script.auth_result = "235\r\n";
+  for (const char* line : {"MAIL FROM:<me@x.test>", "RCPT TO:<a@x.test>", "."}) script.replies[line] = Say("250\r\n");
+  script.replies["DATA"] = Say("354\r\n");
+  script.replies["QUIT"] = ScriptedPeer::Reply{{"221\r\n"}, 0, true};
+  ScriptedPeer peer(Say("220\r\n"), StandardServer(script));
+  kv::MailConnection conn;
+  ASSERT_TRUE(Connect(conn, peer, kLogin, kPassword, 500)) << conn.last_error;
+  EXPECT_EQ(kv::SendMail(conn, "s", "b", "a@x.test", "", "", "me@x.test").error(), "");
+  EXPECT_EQ(conn.last_reply_code, 250);
+  kv::DisconnectMailServer(conn);
+  EXPECT_EQ(conn.last_reply_code, 221);
+  EXPECT_EQ(peer.Finish(), Concat(LoginLines("LOGIN"), {"MAIL FROM:<me@x.test>", "RCPT TO:<a@x.test>", "DATA", ".",
+                                                        "QUIT"}));
 }
 
 class Transfer : public testing::Test {
@@ -273,7 +295,7 @@ class Transfer : public testing::Test {
 TEST_F(Transfer, OneSubmissionLineByLine) {
   Start();
   const std::string question = "王者之剑的主人是谁？";
-  EXPECT_EQ(kv::SendMail(conn_, "添加的题目", question, "box@x.test", "", "", "box@x.test"), "");
+  EXPECT_EQ(kv::SendMail(conn_, "添加的题目", question, "box@x.test", "", "", "box@x.test").error(), "");
   EXPECT_EQ(Commands(), (Lines{"MAIL FROM:<box@x.test>", "RCPT TO:<box@x.test>", "DATA", ".", "QUIT"}));
   EXPECT_EQ(peer_->message(),
             "From: box@x.test\r\n"
@@ -293,7 +315,7 @@ TEST_F(Transfer, OneSubmissionLineByLine) {
 TEST_F(Transfer, ShortBodyAndRecipientOrder) {
   Start();
   EXPECT_EQ(kv::SendMail(conn_, "Hi", "abc", "a@x.test; ;b@x.test,", "Cc <c@x.test>", "d@x.test", "Me <me@x.test>",
-                         "<reply@x.test>"),
+                         "<reply@x.test>").error(),
             "");
   EXPECT_EQ(Commands(), (Lines{"MAIL FROM:<me@x.test>", "RCPT TO:<a@x.test>", "RCPT TO:<b@x.test>",
                                "RCPT TO:<c@x.test>", "RCPT TO:<d@x.test>", "DATA", ".", "QUIT"}));
@@ -306,11 +328,50 @@ TEST_F(Transfer, ShortBodyAndRecipientOrder) {
 
 TEST_F(Transfer, NothingSentWithoutRecipientsOrWithBadAddresses) {
   Start();
-  EXPECT_EQ(kv::SendMail(conn_, "s", "b", " ; ", ",", "", "me@x.test"), "未指定发送地址!");
-  EXPECT_EQ(kv::SendMail(conn_, "s", "b", "a@x.test", "Bob <bob", "", "me@x.test"), "目的邮件地址格式错误!");
-  EXPECT_EQ(kv::SendMail(conn_, "s", "b", "a@x.test", "", "", "me> <me@x.test"), "发信人邮件地址格式错误!");
-  EXPECT_EQ(kv::SendMail(conn_, "s", "b", "a@x.test", "", "", "me@x.test", "<r@x.test"), "回复邮件地址格式错误!");
+  EXPECT_EQ(kv::SendMail(conn_, "s", "b", " ; ", ",", "", "me@x.test").error(), "未指定发送地址!");
+  EXPECT_EQ(kv::SendMail(conn_, "s", "b", "a@x.test", "Bob <bob", "", "me@x.test").error(), "目的邮件地址格式错误!");
+  EXPECT_EQ(kv::SendMail(conn_, "s", "b", "a@x.test", "", "", "me> <me@x.test").error(), "发信人邮件地址格式错误!");
+  EXPECT_EQ(kv::SendMail(conn_, "s", "b", "a@x.test", "", "", "me@x.test", "<r@x.test").error(), "回复邮件地址格式错误!");
   EXPECT_EQ(Commands(), (Lines{"QUIT"}));
+}
+
+TEST_F(Transfer, LineBreakInAHeaderOrEnvelopeValueWasWrittenAsIs) {
+  // Each value would add a header line or an SMTP command of its own.
+  struct Case {
+    const char *subject, *to, *cc, *bcc, *sender, *reply_to, *error;
+  };
+  const Case cases[] = {
+      {"s\r\nBcc: e@evil.test", "a@x.test", "", "", "me@x.test", "me@x.test", "邮件主题格式错误!"},
+      {"题目\n", "a@x.test", "", "", "me@x.test", "me@x.test", "邮件主题格式错误!"},
+      {"s", "Ann\r\nBcc: e@evil.test <a@x.test>", "", "", "me@x.test", "me@x.test", "目的邮件地址格式错误!"},
+      {"s", "<a@x.test\r\nRCPT TO:<e@evil.test>", "", "", "me@x.test", "me@x.test", "目的邮件地址格式错误!"},
+      {"s", "a@x.test", "张\r三 <c@x.test>", "", "me@x.test", "me@x.test", "目的邮件地址格式错误!"},
+      {"s", "a@x.test", "", "<b@x.test\nDATA>", "me@x.test", "me@x.test", "目的邮件地址格式错误!"},
+      {"s", "a@x.test", "", "", "M\re <me@x.test>", "me@x.test", "发信人邮件地址格式错误!"},
+      {"s", "a@x.test", "", "", "<me@x.test\r\nRCPT TO:<e@evil.test>", "me@x.test", "发信人邮件地址格式错误!"},
+      {"s", "a@x.test", "", "", "me@x.test", "R\ne <r@x.test>", "回复邮件地址格式错误!"},
+      {"s", "a@x.test", "", "", "me@x.test", "<r@x\n.test>", "回复邮件地址格式错误!"},
+  };
+  Start();
+  for (const Case& c : cases)
+    EXPECT_EQ(kv::SendMail(conn_, c.subject, "b", c.to, c.cc, c.bcc, c.sender, c.reply_to).error(), c.error) << c.subject
+                                                                                                       << c.to;
+  // Line ends around a value are white space and trimmed away.
+  EXPECT_EQ(kv::SendMail(conn_, "s", "b", "a@x.test\r\n", "", "", "\r\nme@x.test", "me@x.test\n").error(), "");
+  EXPECT_EQ(Commands(), (Lines{"MAIL FROM:<me@x.test>", "RCPT TO:<a@x.test>", "DATA", ".", "QUIT"}));
+}
+
+TEST_F(Transfer, CharactersOutsideGb2312WereLabelledGb2312) {
+  // 們, 題 and 張 are GBK characters that GB2312 lacks: such texts say "GBK"
+  // (texts that GB2312 holds whole keep "gb2312", as in OneSubmission...).
+  Start();
+  EXPECT_EQ(kv::SendMail(conn_, "題目", "我們", "a@x.test", "", "", "張三 <me@x.test>").error(), "");
+  EXPECT_EQ(Commands(), (Lines{"MAIL FROM:<me@x.test>", "RCPT TO:<a@x.test>", "DATA", ".", "QUIT"}));
+  const std::string& m = peer_->message();
+  EXPECT_NE(m.find("From: =?GBK?B?" + kv::EncodeBase64("張三", false) + "?= <me@x.test>\r\n"), std::string::npos)
+      << m;
+  EXPECT_NE(m.find("Subject: =?GBK?B?" + kv::EncodeBase64("題目", false) + "?=\r\n"), std::string::npos);
+  EXPECT_NE(m.find("charset=\"GBK\""), std::string::npos);
 }
 
 TEST_F(Transfer, RejectedRecipientResetsAndReportsTheServersText) {
@@ -318,12 +379,14 @@ TEST_F(Transfer, RejectedRecipientResetsAndReportsTheServersText) {
   script.replies["RCPT TO:<b@x.test>"] = Say("550 5.1.1 <b@x.test>: Recipient address rejected\r\n");
   script.replies["RSET"] = Say("250 2.0.0 Flushed\r\n");
   Start(script);
-  EXPECT_EQ(kv::SendMail(conn_, "s", "b", "a@x.test;b@x.test", "", "", "me@x.test"),
-            "5.1.1 <b@x.test>: Recipient address rejected");
+  const kv::MailResult rejected = kv::SendMail(conn_, "s", "b", "a@x.test;b@x.test", "", "", "me@x.test");
+  EXPECT_FALSE(rejected.ok());
+  EXPECT_EQ(rejected.error(), "5.1.1 <b@x.test>: Recipient address rejected");
+  EXPECT_EQ(conn_.last_error, rejected.error());
   EXPECT_EQ(conn_.last_reply_code, 550);
   // The connection stays usable.
   EXPECT_TRUE(conn_.connected);
-  EXPECT_EQ(kv::SendMail(conn_, "s", "b", "a@x.test", "", "", "me@x.test"), "");
+  EXPECT_EQ(kv::SendMail(conn_, "s", "b", "a@x.test", "", "", "me@x.test").error(), "");
   EXPECT_EQ(Commands(), (Lines{"MAIL FROM:<me@x.test>", "RCPT TO:<a@x.test>", "RCPT TO:<b@x.test>", "RSET",
                                "MAIL FROM:<me@x.test>", "RCPT TO:<a@x.test>", "DATA", ".", "QUIT"}));
 }
@@ -332,7 +395,7 @@ TEST_F(Transfer, RejectedMessageResets) {
   ServerScript script;
   script.replies["."] = Say("554 5.7.1 Message rejected as spam\r\n");
   Start(script);
-  EXPECT_EQ(kv::SendMail(conn_, "s", "b", "a@x.test", "", "", "me@x.test"), "5.7.1 Message rejected as spam");
+  EXPECT_EQ(kv::SendMail(conn_, "s", "b", "a@x.test", "", "", "me@x.test").error(), "5.7.1 Message rejected as spam");
   EXPECT_EQ(Commands(), (Lines{"MAIL FROM:<me@x.test>", "RCPT TO:<a@x.test>", "DATA", ".", "RSET", "QUIT"}));
 }
 
@@ -356,7 +419,7 @@ TEST_F(Transfer, InterruptedWritesStillSendEveryByte) {
       std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
   });
-  const kv::Text result = kv::SendMail(conn_, "s", body, "a@x.test", "", "", "me@x.test");
+  const kv::Text result = kv::SendMail(conn_, "s", body, "a@x.test", "", "", "me@x.test").error();
   sending = false;
   interrupter.join();
   sigaction(SIGUSR1, &saved, nullptr);
@@ -374,7 +437,7 @@ TEST_F(Transfer, PeerGoneMidwayFailsWithoutKillingTheProgram) {
   script.replies["DATA"] = ScriptedPeer::Reply{{"354 go ahead\r\n"}, 0, true};
   Start(script);
   const kv::Text big(1 << 20, 'q');
-  const kv::Text result = kv::SendMail(conn_, "s", big, "a@x.test", "", "", "me@x.test");
+  const kv::Text result = kv::SendMail(conn_, "s", big, "a@x.test", "", "", "me@x.test").error();
   EXPECT_TRUE(result == "发送邮件头失败!" || result == "发送邮件内容失败!") << result;
 }
 

@@ -97,10 +97,11 @@ std::vector<std::string> EncodedWords(const std::string& header) {
   }
 }
 
-std::string DecodeWord(const std::string& word) {
-  EXPECT_TRUE(word.starts_with("=?gb2312?B?") && word.ends_with("?=")) << word;
+std::string DecodeWord(const std::string& word, const std::string& charset) {
+  const std::string open = "=?" + charset + "?B?";
+  EXPECT_TRUE(word.starts_with(open) && word.ends_with("?=")) << word;
   EXPECT_LE(word.size(), 75u) << word;
-  return DecodeBase64(word.substr(11, word.size() - 13));
+  return DecodeBase64(word.substr(open.size(), word.size() - open.size() - 2));
 }
 
 TEST(EncodeHeaderWord, AsciiUnchangedChineseOneWord) {
@@ -121,20 +122,47 @@ TEST(EncodeHeaderWord, FoldsFrom46BytesWithoutSplittingACharacter) {
   const std::string folded = kv::EncodeHeaderWord(chars);
   EXPECT_EQ(folded, "=?gb2312?B?zsrOys7KzsrOys7KzsrOys7KzsrOys7K?=\r\n =?gb2312?B?zsrOys7KzsrOys7KzsrOys7KzsrOyg==?=");
 
-  // Trail bytes in the ASCII range (0x40..0x7E) and a long mixed text that
-  // needs several rounds of halving.
+  // Trail bytes in the ASCII range (0x40..0x7E), so characters GB2312 lacks,
+  // and a long mixed text that needs several rounds of halving.
   std::string mixed;
-  for (int i = 0; i < 40; ++i) mixed += i % 3 ? std::string("\x81\x40") : std::string("x\x95\x7c");
+  for (int i = 0; i < 60; ++i) mixed += i % 3 ? std::string("\x81\x40") : std::string("x\x95\x7c");
   const auto words = EncodedWords(kv::EncodeHeaderWord(mixed));
   EXPECT_GT(words.size(), 2u);
   std::string joined;
   for (const auto& w : words) {
-    const std::string piece = DecodeWord(w);
+    const std::string piece = DecodeWord(w, "GBK");
     // Every piece ends on a character boundary of the whole text.
     joined += piece;
     EXPECT_TRUE(kv::IsWalkPosition(mixed, 0, joined.size())) << joined.size();
   }
   EXPECT_EQ(joined, mixed);
+}
+
+TEST(Charset, Gb2312WhenItHoldsEveryCharacterGbkOtherwise) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "us-ascii"},
+      {"abc |~", "us-ascii"},
+      {"添加的题目", "gb2312"},
+      {"王者之剑的主人是谁？", "gb2312"},
+      {"我們", "GBK"},  // 們 (0x82 0x83) is not in GB2312
+      {"問題", "GBK"},
+      {"\xa1\xa1\xa9\xef\xb0\xa1\xd7\xf9\xd8\xa1\xf7\xfe", "gb2312"},  // edges of the assigned rows
+      {"\xa2\xa1", "GBK"},  // small roman one: GBK only
+      {"\xa9\xf0", "GBK"},  // past the box drawings of row 9
+      {"\xaa\xa1", "GBK"},  // rows 10 to 15 are empty
+      {"\xd7\xfa", "GBK"},  // row 55 ends at 0xF9
+      {"\xf8\xa1", "GBK"},  // user-defined rows
+      {"\xb0\x7c", "GBK"},  // trail below 0xA1
+      {"a\x80", "GBK"},      // a lone lead byte at the end
+  };
+  for (const auto& [text, charset] : cases) {
+    EXPECT_EQ(kv::BodyCharset(text), charset) << text;
+    const std::string word = kv::EncodeHeaderWord(text);
+    if (charset == "us-ascii")
+      EXPECT_EQ(word, text);
+    else
+      EXPECT_TRUE(word.starts_with("=?" + charset + "?B?")) << word;
+  }
 }
 
 std::tm MakeTime(int year, int mon, int mday, int wday, int h, int m, int s) {
@@ -223,7 +251,7 @@ TEST(BuildHeader, OptionalLinesAndAsciiCharset) {
             "Content-type: text/plain; charset=\"us-ascii\"\r\n"
             "Content-Transfer-Encoding: base64\r\n"
             "\r\n");
-  m.body = "a\x80";
+  m.body = "a\xb0\xa1";
   EXPECT_NE(kv::BuildHeader(m, t).find("charset=\"gb2312\""), std::string::npos);
 }
 

@@ -1,5 +1,7 @@
 // The SMTP client against peers that do not speak SMTP the usual way: a reply
-// of 10 MB without a line end, and a reply trickling in one byte at a time.
+// of 10 MB without a line end, a reply trickling in one byte at a time, and
+// the limits of every reply and send: replies that never end, a peer that
+// stops reading, a reply past the cap.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -52,7 +54,7 @@ long ChildPeakKiB(std::size_t greeting_bytes, long& error_size) {
     int port = 0;
     if (::read(to_child[0], &port, sizeof port) != sizeof port) ::_exit(2);
     kv::MailConnection conn;
-    const bool ok = kv::ConnectMailServer(conn, "127.0.0.1", port, kLogin, kPassword, 300);
+    const bool ok = kv::ConnectMailServer(conn, "127.0.0.1", port, kLogin, kPassword, 300).ok();
     const long size = static_cast<long>(conn.last_error.size());
     if (::write(from_child[1], &size, sizeof size) != sizeof size) ::_exit(3);
     ::_exit(ok ? 1 : 0);
@@ -122,5 +124,93 @@ TEST(MisbehavingSmtpPeer, SilenceInTheMiddleOfASlowReplyTimesOut) {
   EXPECT_LT(took, std::chrono::milliseconds(900 + 2000 + 2000 + 1500));
   peer.Finish();
 }
+
+// The clock of these cases runs ten times fast: two seconds of silence are
+// 200 ms of real time, the ten seconds a reply may take in all are one.
+constexpr int kSpeed = 10;
+
+std::uint64_t RealMs() {
+  using namespace std::chrono;
+  return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+struct DeadlineCase {
+  std::string name;
+  ScriptedPeer::Reply greeting;
+  ServerScript script;
+  std::size_t body_bytes;  // 0: the connect (without login) is the step that must end
+  int reply_timeout_ms;    // on the fast clock
+  std::string error;       // what the failed step reports begins with this
+  int most_real_ms;        // the step ends within this much real time
+};
+
+void PrintTo(const DeadlineCase& c, std::ostream* os) { *os << c.name; }
+
+// A reply of `count` pieces `piece`, written `gap_ms` apart: far shorter gaps
+// than the silence the wait accepts, far longer in all than a reply may take.
+ScriptedPeer::Reply Endless(const std::string& piece, int count, int gap_ms) {
+  ScriptedPeer::Reply r;
+  r.pieces.assign(static_cast<std::size_t>(count), piece);
+  r.gap_ms = gap_ms;
+  return r;
+}
+
+ServerScript EndlessHeloReply() {
+  ServerScript s;
+  s.replies["HELO " + Ehlo().substr(5)] = Endless("250-more\r\n", 400, 20);
+  return s;
+}
+
+ServerScript StopsReadingAtData() {
+  // After the 354 the peer reads nothing for four seconds.
+  ServerScript s;
+  s.replies["DATA"] = ScriptedPeer::Reply{{"354 go ahead\r\n", ""}, 4000};
+  return s;
+}
+
+class MailDeadlines : public testing::TestWithParam<DeadlineCase> {};
+
+TEST_P(MailDeadlines, EveryReplyAndSendEnds) {
+  const DeadlineCase& c = GetParam();
+  ScriptedPeer peer(c.greeting, StandardServer(c.script));
+  kv::MailConnection conn(kv::MailTiming{[] { return RealMs() * kSpeed; }, 5});
+  const std::uint64_t start = RealMs();
+  std::string error;
+  if (c.body_bytes == 0) {
+    EXPECT_FALSE(kv::ConnectMailServer(conn, "127.0.0.1", peer.port(), "", "", c.reply_timeout_ms));
+    error = conn.last_error;
+  } else {
+    ASSERT_TRUE(kv::ConnectMailServer(conn, "127.0.0.1", peer.port(), kLogin, kPassword, c.reply_timeout_ms))
+        << conn.last_error;
+    error = kv::SendMail(conn, "s", std::string(c.body_bytes, 'b'), "a@x.test", "", "", "me@x.test").error();
+  }
+  const std::uint64_t took = RealMs() - start;
+  EXPECT_TRUE(error.starts_with(c.error)) << error.substr(0, 80);
+  EXPECT_LE(error.size(), kv::ReplyBuffer::kKeepBytes);
+  EXPECT_LT(took, static_cast<std::uint64_t>(c.most_real_ms));
+  kv::DisconnectMailServer(conn);
+  EXPECT_EQ(conn.socket, -1);
+  peer.Finish();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, MailDeadlines,
+    testing::Values(
+        // 400 bytes 20 ms apart never complete a greeting: the greeting wait
+        // and the QUIT wait after it end at their deadlines (2 x 1 s real).
+        DeadlineCase{"EndlessGreetingTrickleHeldTheConnectForever", ByteByByte("220-" + std::string(400, 'x'), 20),
+                     {}, 0, 2000, "220-xxx", 5000},
+        // Continuation lines without a last line, 8 s of them.
+        DeadlineCase{"ReplyThatNeverEndsHeldTheConnectForever", Say("220 peer\r\n"), EndlessHeloReply(), 0, 2000,
+                     "250-more\r\n250-more", 5000},
+        // A 4 MB body into a peer that reads nothing: the send gives up after
+        // the silence (200 ms real) instead of blocking until the peer reads.
+        DeadlineCase{"PeerThatStopsReadingBlockedTheSendForever", Say("220 peer\r\n"), StopsReadingAtData(), 4 << 20,
+                     2000, "发送邮件内容失败!", 2500},
+        // 9000 bytes without a line end and then nothing: past the cap the
+        // wait ends at once, not after the 5 s (real) of silence it allows.
+        DeadlineCase{"ReplyPastTheCapWaitedForTheTimeout", Say(std::string(9000, 'z')), {}, 0, 50000,
+                     std::string(kv::ReplyBuffer::kKeepBytes, 'z'), 2000}),
+    [](const testing::TestParamInfo<DeadlineCase>& info) { return info.param.name; });
 
 }  // namespace

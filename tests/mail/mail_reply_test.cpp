@@ -13,7 +13,12 @@ TEST(CompleteReplyCode, LastLineWithSpaceAfterCode) {
       {"250-peer\r\n250 HE", std::nullopt},              // the last CR ends "250-peer"
       {"220 ", 220},                                     // no CR: the text's end counts
       {"250 OK\n", std::nullopt},                        // bare LF never completes
-      {"250\r\n", std::nullopt},                         // bare code without a space
+      {"250\r\n", 250},                                  // a last line that is the code alone
+      {"250-peer\r\n250\r\n", 250},
+      {"250\r", std::nullopt},                           // its LF has not arrived
+      {"250-peer\r\n250", std::nullopt},
+      {"2x0\r\n", std::nullopt},                         // the bare form needs three digits
+      {"25\r\n", std::nullopt},
       {"", std::nullopt},
       {"25", std::nullopt},
       {"250 a\r\n251-b\r", std::nullopt},  // the candidate is the last CR's line
