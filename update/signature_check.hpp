@@ -40,8 +40,37 @@ inline constexpr std::size_t kSignatureCheckChunk = 256 * 1024;
 // returns their count: 0 at the end, negative after a read error.
 using ReadChunk = std::function<std::ptrdiff_t(std::span<std::uint8_t> buffer)>;
 
+class SignatureVerifier;
+
+// The check taken in steps: the bytes in order as they become available (say,
+// read back from the archive's file while the download writes it, so that
+// little is left to do once it is complete), then the signature file.
+// `releaseKey` is the public key as base64 SubjectPublicKeyInfo.
+class IncrementalSignatureCheck {
+ public:
+  explicit IncrementalSignatureCheck(std::string_view releaseKey);
+  ~IncrementalSignatureCheck();
+  IncrementalSignatureCheck(IncrementalSignatureCheck&&) noexcept;
+  IncrementalSignatureCheck& operator=(IncrementalSignatureCheck&&) noexcept;
+
+  // The next bytes. False once the check has failed (the key refused, the
+  // hashing failed): Finish then says why, and further bytes are ignored.
+  bool Add(std::span<const std::uint8_t> bytes);
+  // Whether nothing has failed so far.
+  bool ok() const { return failure_.verified(); }
+  // The bytes could not be read to their end: Finish will refuse.
+  void ReadFailed();
+  // The verdict over everything added; call once.
+  SignatureCheck Finish(std::string_view signatureFile);
+
+ private:
+  std::unique_ptr<SignatureVerifier> verifier_;
+  SignatureCheck failure_;  // verdict kVerified while nothing has failed
+};
+
 // `signatureFile` is the signature file's bytes, `releaseKey` the public key
-// as base64 SubjectPublicKeyInfo.
+// as base64 SubjectPublicKeyInfo. A key or signature file that is no good is
+// refused before anything is read.
 SignatureCheck CheckSignature(const ReadChunk& read, std::string_view signatureFile, std::string_view releaseKey);
 
 // CheckSignature over the bytes of the file at `path`.

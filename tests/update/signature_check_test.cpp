@@ -217,6 +217,40 @@ TEST_F(SignatureCheckTest, BytesArriveInChunksNeverWhole) {
   EXPECT_LE(largestAsk, kSignatureCheckChunk);
 }
 
+TEST_F(SignatureCheckTest, InStepsAsTheBytesArrive) {
+  const std::string bytes = RandomBytes(100000, 9);
+  const std::string sig = Signer().Sign(bytes);
+  const auto span = [&](std::size_t from, std::size_t n) {
+    return std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()) + from, n);
+  };
+  // In the download's chunks of 10240 bytes, the last one short.
+  IncrementalSignatureCheck check(Signer().PublicKey());
+  for (std::size_t at = 0; at < bytes.size(); at += 10240) {
+    EXPECT_TRUE(check.Add(span(at, std::min<std::size_t>(10240, bytes.size() - at))));
+  }
+  EXPECT_TRUE(check.Finish(sig).verified());
+  // The hash is spent: a second verdict is a refusal, never a second "verified".
+  EXPECT_EQ(check.Finish(sig).verdict, SignatureVerdict::kMismatch);
+
+  IncrementalSignatureCheck missing(Signer().PublicKey());
+  missing.Add(span(0, bytes.size() - 1));
+  EXPECT_EQ(missing.Finish(sig).verdict, SignatureVerdict::kMismatch);
+
+  IncrementalSignatureCheck unread(Signer().PublicKey());
+  unread.Add(span(0, bytes.size()));
+  unread.ReadFailed();
+  EXPECT_FALSE(unread.ok());
+  EXPECT_EQ(unread.Finish(sig).verdict, SignatureVerdict::kUnreadable);
+
+  IncrementalSignatureCheck badFile(Signer().PublicKey());
+  badFile.Add(span(0, bytes.size()));
+  EXPECT_EQ(badFile.Finish(sig.substr(0, 20)).verdict, SignatureVerdict::kBadSignatureFile);
+
+  IncrementalSignatureCheck badKey("MFkw");
+  EXPECT_FALSE(badKey.Add(span(0, bytes.size())));
+  EXPECT_EQ(badKey.Finish(sig).verdict, SignatureVerdict::kBadKey);
+}
+
 TEST(CompiledReleaseKey, IsAKeyThePlatformTakes) {
   if (!config::kCheckReleaseSignature) {
     EXPECT_STREQ(config::kReleaseKey, "");
