@@ -8,6 +8,9 @@
 #   tools/servers.sh status
 #
 # KELVARO_SERVERS_DIR defaults to build/servers; received mails are in its mail/ folder.
+# The release archive is signed with the local release key pair, made on first
+# use in build/release-key (KELVARO_RELEASE_KEY_DIR moves it); a default build
+# compiles its public half in.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 STATE=${KELVARO_SERVERS_DIR:-$ROOT/build/servers}
@@ -24,11 +27,31 @@ wait_port() {  # wait until something listens on 127.0.0.1:$1
   return 1
 }
 
+# Signs the published archive again when its signature is missing or was made
+# with another key (a state folder from before signing, or a new key pair).
+resign_archive() {
+  local key=$1/release-key.pem archive sig der
+  archive="$STATE/site/$(printf 'KelvaroOstrin\xb4\xf0\xcc\xe2\xc6\xf7.rar')"  # the name's GBK bytes
+  [[ -f $archive ]] || return 0
+  der=$(mktemp)
+  if [[ -f $archive.sig ]] && base64 -d <"$archive.sig" >"$der" 2>/dev/null &&
+     openssl dgst -sha256 -verify <(openssl pkey -in "$key" -pubout) -signature "$der" "$archive" >/dev/null 2>&1; then
+    rm -f "$der"
+    return 0
+  fi
+  rm -f "$der"
+  "$ROOT/tools/sign_release.sh" "$archive" "$key" >/dev/null
+  echo "signed the published archive again with the key in $1"
+}
+
 start() {
   mkdir -p "$STATE"/{site,tmp,mail}
+  local key_dir=${KELVARO_RELEASE_KEY_DIR:-$ROOT/build/release-key}
+  "$ROOT/tools/make_release_key.sh" "$key_dir" >/dev/null
   if [[ ! -f $STATE/site/version.htm ]]; then
     "$ROOT/tools/publish_version.sh" v1.9 >/dev/null
   fi
+  resign_archive "$key_dir"
   /usr/bin/python3 - "$STATE/site" <<'PY'
 import pathlib, sys
 site = pathlib.Path(sys.argv[1])

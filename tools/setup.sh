@@ -8,6 +8,8 @@ PACKAGES=(
   cmake ninja-build g++ pkgconf
   qt6-base-dev qt6-base-dev-tools
   libcurl4-openssl-dev
+  # release signatures: libcrypto to check them, the openssl tool to make keys and sign
+  libssl-dev openssl
   libgtest-dev libgmock-dev libbenchmark-dev
   # run: a CJK font for the Chinese texts, the desktop's opener
   fonts-noto-cjk xdg-utils

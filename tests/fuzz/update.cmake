@@ -1,2 +1,4 @@
 # The version decision on arbitrary page bodies.
 kelvaro_add_fuzzer(fuzz_version_record SOURCES ${PROJECT_SOURCE_DIR}/tests/update/fuzz_version_record.cpp LIBS kv_update)
+# The release signature file and the public key on arbitrary bytes.
+kelvaro_add_fuzzer(fuzz_release_signature SOURCES ${PROJECT_SOURCE_DIR}/tests/update/fuzz_release_signature.cpp LIBS kv_release_check)
