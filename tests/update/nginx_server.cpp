@@ -1,6 +1,7 @@
 #include "nginx_server.hpp"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <grp.h>
 #include <netinet/in.h>
 #include <pwd.h>
@@ -40,8 +41,15 @@ bool RunToEnd(std::vector<std::string> args) {
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
+  // Its chatter goes nowhere.
+  posix_spawn_file_actions_t quiet;
+  posix_spawn_file_actions_init(&quiet);
+  posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
   pid_t pid = -1;
-  if (::posix_spawnp(&pid, "timeout", nullptr, nullptr, argv.data(), environ) != 0) return false;
+  const int spawned = ::posix_spawnp(&pid, "timeout", &quiet, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&quiet);
+  if (spawned != 0) return false;
   int status = 0;
   if (::waitpid(pid, &status, 0) != pid) return false;
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
