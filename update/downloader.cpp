@@ -1,51 +1,42 @@
 #include "downloader.hpp"
 
-#include <curl/curl.h>
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <string_view>
 
 namespace kv {
 namespace {
 
-bool StartsWithNoCase(std::string_view line, std::string_view prefix) {
-  if (line.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    char a = line[i], b = prefix[i];
-    if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
-    if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
-    if (a != b) return false;
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
   }
   return true;
 }
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
-    s.remove_suffix(1);
-  return s;
-}
-
-// One run of DownloadFile.
-class Download {
+// One run of DownloadFile: the rules for the final answer and its body, above
+// the transport.
+class Download : public HttpReceiver {
  public:
   Download(const std::filesystem::path& path, const DownloadHandler& handler, std::int32_t start, bool resume,
            const DownloadOptions& options)
-      : path_(path), handler_(handler), start_(start), resume_(resume), options_(options), watch_(options.limits) {}
+      : path_(path), handler_(handler), start_(start), resume_(resume), options_(options) {}
 
-  ~Download() { CloseFile(); }
+  ~Download() override { CloseFile(); }
 
   int Run(const Text& url);
 
  private:
-  static std::size_t OnHeader(char* data, std::size_t, std::size_t n, void* self);
-  static std::size_t OnBody(char* data, std::size_t, std::size_t n, void* self);
+  bool OnAnswer(const HttpAnswer& answer) override;
+  bool OnBody(const char* data, std::size_t n) override;
 
-  bool HeadersEnded();
   bool WriteChunk(const char* data, std::size_t n);
   bool CloseFile();
   int Fail(const char* message);
@@ -55,19 +46,12 @@ class Download {
   const std::int32_t start_;
   const bool resume_;
   const DownloadOptions& options_;
-  detail::TransferWatch watch_;
-  CURL* curl_ = nullptr;
-
-  // The answer whose headers are being read (a redirect starts a new one).
-  bool has_location_ = false;
-  bool chunked_ = false;
-  bool coded_ = false;
-  long long content_length_ = -1;
 
   // The accepted answer and the local file.
   bool accepted_ = false;
   bool restart_ = false;
   int fd_ = -1;
+  long long content_length_ = -1;
   std::uint32_t total_ = 0;
   std::int64_t position_ = 0;
   std::int64_t received_ = 0;
@@ -75,42 +59,12 @@ class Download {
   const char* failure_ = nullptr;
 };
 
-std::size_t Download::OnHeader(char* data, std::size_t, std::size_t n, void* self) {
-  auto* d = static_cast<Download*>(self);
-  d->watch_.Touch();
-  const std::string_view line(data, n);
-  if (StartsWithNoCase(line, "HTTP/")) {
-    d->has_location_ = d->chunked_ = d->coded_ = false;
-    d->content_length_ = -1;
-  } else if (StartsWithNoCase(line, "Location:")) {
-    d->has_location_ = !Trim(line.substr(9)).empty();
-  } else if (StartsWithNoCase(line, "Content-Length:")) {
-    const std::string_view v = Trim(line.substr(15));
-    long long value = -1;
-    const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), value);
-    d->content_length_ = (ec == std::errc() && end == v.data() + v.size() && value >= 0) ? value : -1;
-  } else if (StartsWithNoCase(line, "Transfer-Encoding:")) {
-    d->chunked_ = true;
-  } else if (StartsWithNoCase(line, "Content-Encoding:")) {
-    // Any coding but identity would land in the file still coded.
-    const std::string_view v = Trim(line.substr(17));
-    if (!v.empty() && !(v.size() == 8 && StartsWithNoCase(v, "identity"))) d->coded_ = true;
-  } else if (Trim(line).empty()) {
-    return d->HeadersEnded() ? n : 0;
-  }
-  return n;
-}
-
-// The headers of one answer are complete. Interim answers and redirects that
-// libcurl follows pass by; the final answer is accepted or refused here, and
-// accepting it opens the local file.
-bool Download::HeadersEnded() {
-  if (accepted_) return true;
-  long status = 0;
-  curl_easy_getinfo(curl_, CURLINFO_RESPONSE_CODE, &status);
-  if (status >= 100 && status < 200) return true;
-  if (status >= 300 && status < 400 && has_location_) return true;
-  if (status < 200 || status >= 300 || coded_) {
+// The final answer is accepted or refused here; accepting it opens the local
+// file, so a refused answer leaves no file.
+bool Download::OnAnswer(const HttpAnswer& answer) {
+  // Any coding but identity would land in the file still coded.
+  const bool coded = !answer.content_encoding.empty() && !EqualsNoCase(answer.content_encoding, "identity");
+  if (answer.status < 200 || answer.status >= 300 || coded) {
     failure_ = kMsgCannotOpenUrl;
     return false;
   }
@@ -128,28 +82,25 @@ bool Download::HeadersEnded() {
   // A server that ignores the range sends the whole resource with 200; added
   // to the bytes already there it would corrupt the file, so its first byte
   // starts the file anew.
-  restart_ = resume_ && start_ != 0 && status == 200;
+  restart_ = resume_ && start_ != 0 && answer.status == 200;
   accepted_ = true;
   position_ = resume_ ? start_ : 0;
-  total_ = (content_length_ >= 0 && !chunked_) ? static_cast<std::uint32_t>(content_length_) : 0;
-  if (chunked_) content_length_ = -1;
+  const bool chunked = !answer.transfer_encoding.empty();
+  if (answer.content_length && !chunked) content_length_ = *answer.content_length;
+  total_ = content_length_ >= 0 ? static_cast<std::uint32_t>(content_length_) : 0;
   started_ = std::chrono::steady_clock::now();
   return true;
 }
 
-std::size_t Download::OnBody(char* data, std::size_t, std::size_t n, void* self) {
-  auto* d = static_cast<Download*>(self);
-  d->watch_.Touch();
-  // A body without accepted headers is one libcurl did not follow on from.
-  if (!d->accepted_ && !d->HeadersEnded()) return CURL_WRITEFUNC_ERROR;
+bool Download::OnBody(const char* data, std::size_t n) {
   // One block of received bytes, read in chunks of at most 10240 bytes: each
   // chunk is written once and reported once.
   for (std::size_t done = 0; done < n;) {
     const std::size_t chunk = n - done < kDownloadChunk ? n - done : kDownloadChunk;
-    if (!d->WriteChunk(data + done, chunk)) return CURL_WRITEFUNC_ERROR;
+    if (!WriteChunk(data + done, chunk)) return false;
     done += chunk;
   }
-  return n;
+  return true;
 }
 
 bool Download::WriteChunk(const char* data, std::size_t n) {
@@ -210,56 +161,33 @@ int Download::Fail(const char* message) {
 }
 
 int Download::Run(const Text& url) {
-  detail::EnsureCurlReady();
-  curl_ = curl_easy_init();
-  if (!curl_) return Fail(kMsgInternetError);
-  struct Cleanup {
-    CURL* c;
-    curl_slist* headers = nullptr;
-    ~Cleanup() {
-      curl_slist_free_all(headers);
-      curl_easy_cleanup(c);
-    }
-  } cleanup{curl_};
-
+  HttpGet request;
+  request.url = url;
   std::string_view text(kDownloadHeaders);
   while (true) {
     const std::size_t cut = text.find("\r\n");
-    const std::string line(text.substr(0, cut));
-    curl_slist* list = curl_slist_append(cleanup.headers, line.c_str());
-    if (!list) return Fail(kMsgInternetError);
-    cleanup.headers = list;
+    request.headers.emplace_back(text.substr(0, cut));
     if (cut == std::string_view::npos) break;
     text.remove_prefix(cut + 2);
   }
-  std::string extra[2] = {kNoCacheHeader, {}};
-  if (resume_) extra[1] = "Range:bytes=" + std::to_string(start_) + "-";
-  for (const std::string& line : extra) {
-    if (line.empty()) continue;
-    curl_slist* list = curl_slist_append(cleanup.headers, line.c_str());
-    if (!list) return Fail(kMsgInternetError);
-    cleanup.headers = list;
+  request.headers.emplace_back(kNoCacheHeader);
+  if (resume_) request.headers.push_back("Range:bytes=" + std::to_string(start_) + "-");
+  request.limits = options_.limits;
+
+  switch (RunHttpGet(request, *this)) {
+    case TransferEnd::kCancelled:
+      return Fail(nullptr);
+    case TransferEnd::kNoClient:
+      return Fail(kMsgInternetError);
+    case TransferEnd::kNoAnswer:
+      return Fail(kMsgCannotOpenUrl);
+    case TransferEnd::kBroken:
+      return Fail(failure_ ? failure_ : kMsgReadError);
+    case TransferEnd::kStopped:
+      return Fail(failure_);
+    case TransferEnd::kEnded:
+      break;
   }
-
-  if (url.find('\0') != Text::npos) return Fail(kMsgCannotOpenUrl);
-  curl_easy_setopt(curl_, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, cleanup.headers);
-  // libcurl takes from the socket in blocks of up to 100 KiB, as an HTTP
-  // client buffers; each block is read from in chunks of at most 10240 bytes
-  // (OnBody). Socket reads of one chunk each cost a fifth of the throughput.
-  curl_easy_setopt(curl_, CURLOPT_BUFFERSIZE, 102400L);
-  curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, &Download::OnHeader);
-  curl_easy_setopt(curl_, CURLOPT_HEADERDATA, this);
-  curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &Download::OnBody);
-  curl_easy_setopt(curl_, CURLOPT_WRITEDATA, this);
-  watch_.Apply(curl_);
-
-  const CURLcode rc = curl_easy_perform(curl_);
-  if (watch_.Cancelled()) return Fail(nullptr);
-  if (failure_) return Fail(failure_);
-  if (rc != CURLE_OK) return Fail(accepted_ ? kMsgReadError : kMsgCannotOpenUrl);
-  // An empty body: the headers were never judged by a body callback.
-  if (!accepted_ && !HeadersEnded()) return Fail(failure_);
   if (!CloseFile()) return Fail(kMsgWriteError);
   return 0;
 }

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "http_transfer.hpp"
+#include "http_transport.hpp"
 #include "text.hpp"
 
 namespace kv {

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "http_transfer.hpp"
+#include "http_transport.hpp"
 #include "text.hpp"
 
 namespace kv {
