@@ -47,12 +47,12 @@ ArchiveTarget LocateArchive(const std::filesystem::path& programDir, const std::
   return {archive, part};
 }
 
-int DownloadArchive(const Text& url, const ArchiveTarget& target, const DownloadHandler& handler,
-                    const DownloadOptions& options) {
+UpdateResult DownloadArchive(const Text& url, const ArchiveTarget& target, const DownloadHandler& handler,
+                             const TransferLimits& limits) {
   // A left-over .part (an earlier failed run) is not resumed: its origin and
   // its state are unknown. When it cannot be removed the open fails and says so.
   ::unlink(target.part.c_str());
-  return DownloadFile(url, target.part, handler, 0, true, options);
+  return DownloadFile(url, target.part, handler, 0, true, limits);
 }
 
 bool FinishArchive(const ArchiveTarget& target) {

@@ -27,8 +27,8 @@ ArchiveTarget LocateArchive(const std::filesystem::path& programDir, const std::
 
 // Downloads `url` into a new target.part (an old one is removed first; the
 // request still asks for the range from byte 0). The result is DownloadFile's.
-int DownloadArchive(const Text& url, const ArchiveTarget& target, const DownloadHandler& handler,
-                    const DownloadOptions& options = {});
+UpdateResult DownloadArchive(const Text& url, const ArchiveTarget& target, const DownloadHandler& handler,
+                             const TransferLimits& limits = {});
 
 // Makes the complete .part durable and renames it over the archive's name.
 bool FinishArchive(const ArchiveTarget& target);

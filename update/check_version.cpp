@@ -17,8 +17,10 @@ void SetUpdateSourcesForTesting(std::optional<UpdateSources> sources) { testSour
 void CheckVersion(QWidget* mainWindow) { CheckVersion(mainWindow, testSources ? *testSources : UpdateSources::Installed()); }
 
 void CheckVersion(QWidget* mainWindow, const UpdateSources& sources) {
-  const std::vector<unsigned char> page = FetchUrl(sources.versionUrl);
-  if (IsCurrentVersion(ByteBlock(page.data(), page.size()))) return;
+  // A failed fetch says nothing of its own: its page lacks the record, so the
+  // prompt follows.
+  const FetchResult fetch = FetchUrl(sources.versionUrl);
+  if (IsCurrentVersion(ByteBlock(fetch.body.data(), fetch.body.size()))) return;
   if (!ui::AskYesNo(kUpdatePromptText, kUpdatePromptCaption)) EndProgram(0);
   OpenUpdateWindow(sources);
   if (mainWindow != nullptr) mainWindow->close();

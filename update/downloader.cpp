@@ -26,12 +26,12 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 class Download : public HttpReceiver {
  public:
   Download(const std::filesystem::path& path, const DownloadHandler& handler, std::int32_t start, bool resume,
-           const DownloadOptions& options)
-      : path_(path), handler_(handler), start_(start), resume_(resume), options_(options) {}
+           const TransferLimits& limits)
+      : path_(path), handler_(handler), start_(start), resume_(resume), limits_(limits) {}
 
   ~Download() override { CloseFile(); }
 
-  int Run(const Text& url);
+  UpdateResult Run(const Text& url);
 
  private:
   bool OnAnswer(const HttpAnswer& answer) override;
@@ -39,13 +39,13 @@ class Download : public HttpReceiver {
 
   bool WriteChunk(const char* data, std::size_t n);
   bool CloseFile();
-  int Fail(const char* message);
+  UpdateResult Fail(const char* message);
 
   const std::filesystem::path& path_;
   const DownloadHandler& handler_;
   const std::int32_t start_;
   const bool resume_;
-  const DownloadOptions& options_;
+  const TransferLimits& limits_;
 
   // The accepted answer and the local file.
   bool accepted_ = false;
@@ -154,13 +154,12 @@ bool Download::CloseFile() {
   return rc == 0;
 }
 
-int Download::Fail(const char* message) {
+UpdateResult Download::Fail(const char* message) {
   CloseFile();
-  if (message && options_.message) options_.message(message);
-  return -1;
+  return UpdateResult::Failed(message);
 }
 
-int Download::Run(const Text& url) {
+UpdateResult Download::Run(const Text& url) {
   HttpGet request;
   request.url = url;
   std::string_view text(kDownloadHeaders);
@@ -172,11 +171,12 @@ int Download::Run(const Text& url) {
   }
   request.headers.emplace_back(kNoCacheHeader);
   if (resume_) request.headers.push_back("Range:bytes=" + std::to_string(start_) + "-");
-  request.limits = options_.limits;
+  request.limits = limits_;
 
   switch (RunHttpGet(request, *this)) {
     case TransferEnd::kCancelled:
-      return Fail(nullptr);
+      CloseFile();
+      return UpdateResult::Cancelled();
     case TransferEnd::kNoClient:
       return Fail(kMsgInternetError);
     case TransferEnd::kNoAnswer:
@@ -184,19 +184,20 @@ int Download::Run(const Text& url) {
     case TransferEnd::kBroken:
       return Fail(failure_ ? failure_ : kMsgReadError);
     case TransferEnd::kStopped:
-      return Fail(failure_);
+      return Fail(failure_ ? failure_ : kMsgReadError);
     case TransferEnd::kEnded:
       break;
   }
+  const bool whole = content_length_ >= 0 && received_ == content_length_;
   if (!CloseFile()) return Fail(kMsgWriteError);
-  return 0;
+  return whole ? UpdateResult::Complete() : UpdateResult::Done();
 }
 
 }  // namespace
 
-int DownloadFile(const Text& url, const std::filesystem::path& path, const DownloadHandler& handler,
-                 std::int32_t start, bool resume, const DownloadOptions& options) {
-  Download run(path, handler, start, resume, options);
+UpdateResult DownloadFile(const Text& url, const std::filesystem::path& path, const DownloadHandler& handler,
+                          std::int32_t start, bool resume, const TransferLimits& limits) {
+  Download run(path, handler, start, resume, limits);
   return run.Run(url);
 }
 

@@ -9,6 +9,7 @@
 
 #include "http_transport.hpp"
 #include "text.hpp"
+#include "update_result.hpp"
 
 namespace kv {
 
@@ -21,28 +22,12 @@ inline constexpr char kDownloadHeaders[] =
 inline constexpr char kNoCacheHeader[] = "Pragma: no-cache";
 inline constexpr std::size_t kDownloadChunk = 10240;
 
-// Messages of a download; each is shown with the caption kMessageCaption.
-inline constexpr char kMessageCaption[] = "信息：";
-inline constexpr char kMsgInternetError[] = "Internet连接错误!";
-inline constexpr char kMsgCannotOpenUrl[] = "不能打开该URL!";
-inline constexpr char kMsgCannotOpenFile[] = "不能打开本地的文件!";
-inline constexpr char kMsgReadError[] = "读文件出错!";
-inline constexpr char kMsgWriteError[] = "写文件出错!";
-
 // Called after every chunk written, on the downloading thread, with:
 // total (the answer's Content-Length, 0 when it has none), position (the bytes
 // the local file should now hold, low 32 bits), elapsed milliseconds since the
 // first read (0 is reported as 10) and the bytes received in this run.
 using DownloadHandler =
     std::function<void(std::int32_t total, std::int32_t position, std::int32_t elapsed, std::int32_t received)>;
-
-// Shows a message to the user and returns once it has been acknowledged.
-using MessageSink = std::function<void(const Text& message)>;
-
-struct DownloadOptions {
-  MessageSink message;  // failures are reported here; nothing is shown when empty
-  TransferLimits limits;
-};
 
 // Copies `url` into the file at `path`.
 //  resume off: the file is created anew; positions count from 0.
@@ -52,9 +37,10 @@ struct DownloadOptions {
 //    resource replaces the file and positions count from 0.
 // Only a 2xx final answer without content coding is written; after the last
 // byte of a body of known length the file is closed before the handler hears of
-// it. Returns 0 when the data has ended, -1 after a failure that has been
-// reported through options.message (or after a cancel, which reports nothing).
-int DownloadFile(const Text& url, const std::filesystem::path& path, const DownloadHandler& handler,
-                 std::int32_t start, bool resume, const DownloadOptions& options = {});
+// it. The result is Complete when a body of known length arrived whole, Done
+// when a body without length ended, Failed with the message for the user, or
+// Cancelled (limits.cancel; nothing to show).
+UpdateResult DownloadFile(const Text& url, const std::filesystem::path& path, const DownloadHandler& handler,
+                          std::int32_t start, bool resume, const TransferLimits& limits = {});
 
 }  // namespace kv

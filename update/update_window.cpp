@@ -95,15 +95,16 @@ void ShowAndWait(const std::shared_ptr<DownloadContext>& context, const Text& me
 }
 
 void RunDownload(std::shared_ptr<DownloadContext> context) {
-  DownloadOptions options;
-  options.limits.cancel = &context->cancel;
-  options.message = [context](const Text& message) { ShowAndWait(context, message); };
-  DownloadArchive(
+  TransferLimits limits;
+  limits.cancel = &context->cancel;
+  const UpdateResult result = DownloadArchive(
       context->sourceUrl, context->target,
       [context](std::int32_t total, std::int32_t position, std::int32_t elapsed, std::int32_t received) {
         ProgressHandler(context, total, position, elapsed, received);
       },
-      options);
+      limits);
+  // The failure is told before the worker ends.
+  if (result.failed()) ShowAndWait(context, result.message());
   {
     std::lock_guard lock(context->mutex);
     context->workerDone = true;
@@ -204,7 +205,7 @@ void ProgressHandler(const std::shared_ptr<DownloadContext>& context, std::int32
     ShowAndWait(context, kMsgWriteError);
     return;
   }
-  ShowAndWait(context, "下载完成!", [context] {
+  ShowAndWait(context, kMsgDownloadComplete, [context] {
     ui::OpenLocalFile(context->target.archive.string());
     EndProgram(0);
   });

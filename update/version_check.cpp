@@ -23,7 +23,7 @@ class Page : public HttpReceiver {
 
 Text CurrentVersion() { return kCurrentVersion; }
 
-std::vector<unsigned char> FetchUrl(std::string_view url, const TransferLimits& limits) {
+FetchResult FetchUrl(std::string_view url, const TransferLimits& limits) {
   HttpGet request;
   request.url = Text(url);
   request.version = HttpVersion::k10;
@@ -32,10 +32,28 @@ std::vector<unsigned char> FetchUrl(std::string_view url, const TransferLimits& 
                      "Pragma: no-cache"};
   request.limits = limits;
   Page page;
-  // Whatever the outcome, the bytes gathered so far are the result.
-  RunHttpGet(request, page);
-  return std::move(page.bytes);
+  FetchResult fetch;
+  switch (RunHttpGet(request, page)) {
+    case TransferEnd::kEnded:
+    case TransferEnd::kStopped:  // the cap: the page is what arrived up to it
+      break;
+    case TransferEnd::kNoClient:
+      fetch.result = UpdateResult::Failed(kMsgInternetError);
+      break;
+    case TransferEnd::kNoAnswer:
+      fetch.result = UpdateResult::Failed(kMsgCannotOpenUrl);
+      break;
+    case TransferEnd::kBroken:
+      fetch.result = UpdateResult::Failed(kMsgReadError);
+      break;
+    case TransferEnd::kCancelled:
+      fetch.result = UpdateResult::Cancelled();
+      break;
+  }
+  fetch.body = std::move(page.bytes);
+  return fetch;
 }
+
 Text ExtractField(std::string_view text, std::string_view label, std::string_view marker) {
   const int p = FindText(text, label);
   if (p == -1) return {};

@@ -7,6 +7,7 @@
 
 #include "http_transport.hpp"
 #include "text.hpp"
+#include "update_result.hpp"
 
 namespace kv {
 
@@ -30,11 +31,18 @@ inline constexpr char kUpdatePromptCaption[] = "提示";
 // small page, and an endless body must not fill the memory.
 inline constexpr std::size_t kMaxPageBytes = 16u << 20;
 
+// The body of a fetch and how the fetch ended. A failed fetch keeps the
+// bytes that arrived before it broke off.
+struct FetchResult {
+  std::vector<unsigned char> body;
+  UpdateResult result = UpdateResult::Done();
+};
+
 // One GET of `url` (HTTP/1.0, "Accept: */*", no cache, the fragment dropped)
-// and the body of whatever answer came back, whatever its status. Empty when
-// the URL cannot be parsed or nothing could be fetched; when the transfer
-// breaks off, the bytes that arrived so far.
-std::vector<unsigned char> FetchUrl(std::string_view url, const TransferLimits& limits = {});
+// and the body of whatever answer came back, whatever its status. The result
+// fails when the URL cannot be used, nothing could be fetched or the transfer
+// broke off.
+FetchResult FetchUrl(std::string_view url, const TransferLimits& limits = {});
 
 // The bytes between the first `label` of `text` and the first `marker` after
 // it; empty when the label is missing, the marker is missing, or the marker

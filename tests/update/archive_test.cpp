@@ -8,6 +8,7 @@
 
 #include "archive.hpp"
 #include "http_peer.hpp"
+#include "result_print.hpp"
 #include "test_files.hpp"
 
 namespace kv {
@@ -53,9 +54,9 @@ TEST_F(ArchiveTest, UnwritableProgramFolderFallsBackToDownloads) {
   // The whole way: download into the fallback, finish, the archive is there.
   test::HttpPeer peer([](const test::HttpRequest&, test::PeerConnection& c) { c.Send(test::Answer(200, "RAR!")); });
   bool finished = false;
-  EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, [&](std::int32_t total, std::int32_t pos, std::int32_t, std::int32_t) {
+  EXPECT_TRUE(DownloadArchive(peer.Url("/a.rar"), t, [&](std::int32_t total, std::int32_t pos, std::int32_t, std::int32_t) {
     if (total == pos) finished = FinishArchive(t);
-  }), 0);
+  }).complete());
   EXPECT_TRUE(finished);
   EXPECT_EQ(ReadFile(t.archive), "RAR!");
 }
@@ -72,7 +73,7 @@ TEST_F(ArchiveTest, IncompleteDownloadNeverReachesTheArchiveName) {
   EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, [&](std::int32_t total, std::int32_t pos, std::int32_t, std::int32_t) {
     EXPECT_EQ(total, 0);
     if (total == pos) ++finishes;
-  }), 0);
+  }), UpdateResult::Done());
   EXPECT_EQ(finishes, 0);
   EXPECT_EQ(ReadFile(t.archive), "previous");
   EXPECT_EQ(ReadFile(t.part), "new body");

@@ -14,6 +14,7 @@
 #include "archive.hpp"
 #include "downloader.hpp"
 #include "http_peer.hpp"
+#include "result_print.hpp"
 #include "test_files.hpp"
 
 namespace kv {
@@ -32,23 +33,26 @@ class MisbehavingDownload : public ::testing::Test {
   void SetUp() override {
     char tmpl[] = "/tmp/kv-misbehave-XXXXXX";
     dir_ = ::mkdtemp(tmpl);
-    options_.message = [this](const Text& m) { messages_.push_back(m); };
-    options_.limits.connect_timeout = std::chrono::milliseconds(2000);
-    options_.limits.stall_timeout = std::chrono::milliseconds(3000);
+    limits_.connect_timeout = std::chrono::milliseconds(2000);
+    limits_.stall_timeout = std::chrono::milliseconds(3000);
   }
   void TearDown() override { fs::remove_all(dir_); }
 
   // Downloads into `target` and finishes the archive once the handler hears
   // that the whole length has arrived, as the Update window does.
-  int Download(const std::string& url, const ArchiveTarget& target) {
-    return DownloadArchive(url, target, [&](std::int32_t total, std::int32_t pos, std::int32_t, std::int32_t) {
-      last_position_ = pos;
-      if (total != 0 && total == pos) finished_ = FinishArchive(target);
-    }, options_);
+  // A failure's message is also kept in messages_.
+  UpdateResult Download(const std::string& url, const ArchiveTarget& target) {
+    const UpdateResult result =
+        DownloadArchive(url, target, [&](std::int32_t total, std::int32_t pos, std::int32_t, std::int32_t) {
+          last_position_ = pos;
+          if (total != 0 && total == pos) finished_ = FinishArchive(target);
+        }, limits_);
+    if (result.failed()) messages_.push_back(result.message());
+    return result;
   }
 
   fs::path dir_;
-  DownloadOptions options_;
+  TransferLimits limits_;
   std::vector<Text> messages_;
   std::int32_t last_position_ = -1;
   bool finished_ = false;
@@ -60,7 +64,7 @@ TEST_F(MisbehavingDownload, BodyLongerThanItsLengthStopsAtTheLength) {
     c.Send("HTTP/1.1 200 OK\r\nContent-Length: 25000\r\nConnection: close\r\n\r\n" + body);
   });
   const ArchiveTarget t = LocateArchive(dir_, dir_);
-  EXPECT_EQ(Download(peer.Url("/a.rar"), t), 0);
+  EXPECT_TRUE(Download(peer.Url("/a.rar"), t).ended());
   EXPECT_TRUE(messages_.empty());
   EXPECT_TRUE(finished_);
   EXPECT_EQ(last_position_, 25000);
@@ -76,7 +80,7 @@ TEST_F(MisbehavingDownload, BodyShorterThanItsLengthIsAFailedRead) {
   });
   const ArchiveTarget t = LocateArchive(dir_, dir_);
   std::ofstream(t.archive, std::ios::binary) << "previous";
-  EXPECT_EQ(Download(peer.Url("/a.rar"), t), -1);
+  EXPECT_TRUE(Download(peer.Url("/a.rar"), t).failed());
   EXPECT_EQ(messages_, std::vector<Text>{kMsgReadError});
   EXPECT_FALSE(finished_);
   // The old archive is untouched; what arrived is in the .part file.
@@ -97,7 +101,7 @@ TEST_F(MisbehavingDownload, NeitherFolderWritableCannotOpenTheLocalFile) {
   EXPECT_EQ(t.archive, downloads / ArchiveFileName());
 
   HttpPeer peer([](const HttpRequest&, PeerConnection& c) { c.Send(Answer(200, "RAR!")); });
-  EXPECT_EQ(Download(peer.Url("/a.rar"), t), -1);
+  EXPECT_TRUE(Download(peer.Url("/a.rar"), t).failed());
   EXPECT_EQ(messages_, std::vector<Text>{kMsgCannotOpenFile});
   EXPECT_FALSE(finished_);
   EXPECT_EQ(last_position_, -1);
@@ -119,11 +123,11 @@ TEST_F(MisbehavingDownload, FileThatStopsGrowingHalfWayIsAWriteError) {
     ::signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{25000, 25000};
     if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(3);
-    const int rc = Download(peer.Url("/a.rar"), t);
+    const UpdateResult result = Download(peer.Url("/a.rar"), t);
     std::string said = std::to_string(last_position_) + (finished_ ? " finished" : " open");
     for (const Text& m : messages_) said += "\n" + m;
     if (::write(out[1], said.data(), said.size()) != static_cast<ssize_t>(said.size())) ::_exit(4);
-    ::_exit(rc == -1 ? 0 : 1);
+    ::_exit(result.failed() ? 0 : 1);
   }
   ::close(out[1]);
   std::string said;

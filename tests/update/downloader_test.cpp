@@ -10,6 +10,7 @@
 
 #include "downloader.hpp"
 #include "http_peer.hpp"
+#include "result_print.hpp"
 #include "test_files.hpp"
 
 namespace kv {
@@ -43,21 +44,25 @@ class DownloadTest : public ::testing::Test {
     char tmpl[] = "/tmp/kv-download-XXXXXX";
     dir_ = ::mkdtemp(tmpl);
     file_ = dir_ / "out.bin";
-    options_.message = [this](const Text& m) { messages_.push_back(m); };
-    options_.limits.connect_timeout = std::chrono::milliseconds(2000);
-    options_.limits.stall_timeout = std::chrono::milliseconds(3000);
+    limits_.connect_timeout = std::chrono::milliseconds(2000);
+    limits_.stall_timeout = std::chrono::milliseconds(3000);
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  int Run(const std::string& url, std::int32_t start = 0, bool resume = false) {
-    return DownloadFile(url, file_, [this](std::int32_t t, std::int32_t p, std::int32_t e, std::int32_t r) {
+  // One download; a failure's message is also kept in messages_.
+  UpdateResult Run(const std::string& url, std::int32_t start = 0, bool resume = false) {
+    return Keep(DownloadFile(url, file_, [this](std::int32_t t, std::int32_t p, std::int32_t e, std::int32_t r) {
       reports_.push_back({t, p, e, r});
-    }, start, resume, options_);
+    }, start, resume, limits_));
+  }
+  UpdateResult Keep(UpdateResult result) {
+    if (result.failed()) messages_.push_back(result.message());
+    return result;
   }
 
   fs::path dir_;
   fs::path file_;
-  DownloadOptions options_;
+  TransferLimits limits_;
   std::vector<Text> messages_;
   std::vector<Report> reports_;
 };
@@ -66,7 +71,7 @@ TEST_F(DownloadTest, RequestHeadersAndEncodedPath) {
   HttpPeer peer([](const HttpRequest&, PeerConnection& c) { c.Send(Answer(200, "x")); });
   file_ = dir_ / "a.rar";
   // The archive's path as GBK bytes: "/KelvaroOstrin答题器.rar".
-  ASSERT_EQ(Run(peer.Url("/KelvaroOstrin\xb4\xf0\xcc\xe2\xc6\xf7.rar"), 0, true), 0);
+  ASSERT_TRUE(Run(peer.Url("/KelvaroOstrin\xb4\xf0\xcc\xe2\xc6\xf7.rar"), 0, true).ended());
   ASSERT_EQ(peer.Requests().size(), 1u);
   const HttpRequest r = peer.Requests()[0];
   EXPECT_EQ(r.method, "GET");
@@ -96,14 +101,14 @@ TEST_F(DownloadTest, ChunksReportsAndFileClosedBeforeLastReport) {
   });
   bool open_at_last = true;
   std::int64_t size_at_last = 0;
-  const int rc = DownloadFile(peer.Url("/a"), file_, [&](std::int32_t t, std::int32_t p, std::int32_t e, std::int32_t r) {
+  const UpdateResult result = Keep(DownloadFile(peer.Url("/a"), file_, [&](std::int32_t t, std::int32_t p, std::int32_t e, std::int32_t r) {
     reports_.push_back({t, p, e, r});
     if (p == t) {
       open_at_last = HeldOpen(file_);
       size_at_last = static_cast<std::int64_t>(fs::file_size(file_));
     }
-  }, 0, false, options_);
-  EXPECT_EQ(rc, 0);
+  }, 0, false, limits_));
+  EXPECT_TRUE(result.complete());
   EXPECT_TRUE(messages_.empty());
   EXPECT_TRUE(ReadFile(file_) == body);
   ASSERT_GE(reports_.size(), 3u);
@@ -124,7 +129,7 @@ TEST_F(DownloadTest, ChunksReportsAndFileClosedBeforeLastReport) {
 TEST_F(DownloadTest, NoContentLengthReportsTotalZero) {
   const std::string body = RandomBytes(30000, 2);
   HttpPeer peer([&](const HttpRequest&, PeerConnection& c) { c.Send(Answer(200, body, {}, false)); });
-  EXPECT_EQ(Run(peer.Url("/a")), 0);
+  EXPECT_TRUE(Run(peer.Url("/a")).ended());
   EXPECT_TRUE(ReadFile(file_) == body);
   ASSERT_FALSE(reports_.empty());
   for (const Report& rep : reports_) EXPECT_EQ(rep.total, 0);
@@ -134,11 +139,11 @@ TEST_F(DownloadTest, NoContentLengthReportsTotalZero) {
 TEST_F(DownloadTest, ZeroByteResource) {
   HttpPeer peer([](const HttpRequest&, PeerConnection& c) { c.Send(Answer(200, "")); });
   WriteFile(file_, "old");
-  EXPECT_EQ(Run(peer.Url("/a")), 0);
+  EXPECT_TRUE(Run(peer.Url("/a")).ended());
   EXPECT_TRUE(fs::exists(file_));
   EXPECT_EQ(fs::file_size(file_), 0u);
   WriteFile(file_, "kept");
-  EXPECT_EQ(Run(peer.Url("/a"), 4, true), 0);
+  EXPECT_TRUE(Run(peer.Url("/a"), 4, true).ended());
   EXPECT_EQ(ReadFile(file_), "kept");
   EXPECT_TRUE(reports_.empty());
 }
@@ -151,7 +156,7 @@ TEST_F(DownloadTest, ResumeAppendsTheRange) {
     c.Send(Answer(206, whole.substr(from), {"Content-Range: bytes " + std::to_string(from) + "-15999/16000"}));
   });
   WriteFile(file_, whole.substr(0, 1000));
-  EXPECT_EQ(Run(peer.Url("/a"), 1000, true), 0);
+  EXPECT_TRUE(Run(peer.Url("/a"), 1000, true).ended());
   EXPECT_NE(peer.Requests()[0].head.find("\r\nRange:bytes=1000-\r\n"), std::string::npos);
   EXPECT_TRUE(ReadFile(file_) == whole);
   ASSERT_FALSE(reports_.empty());
@@ -166,7 +171,7 @@ TEST_F(DownloadTest, RangeIgnoredReplacesTheFile) {
   const std::string whole = RandomBytes(12000, 6);
   HttpPeer peer([&](const HttpRequest&, PeerConnection& c) { c.Send(Answer(200, whole)); });
   WriteFile(file_, whole.substr(0, 1000));
-  EXPECT_EQ(Run(peer.Url("/a"), 1000, true), 0);
+  EXPECT_TRUE(Run(peer.Url("/a"), 1000, true).ended());
   EXPECT_TRUE(ReadFile(file_) == whole);
   EXPECT_EQ(reports_.back().position, 12000);
   EXPECT_EQ(reports_.back().received, 12000);
@@ -180,13 +185,13 @@ TEST_F(DownloadTest, RedirectedArchive) {
     if (r.target == "/loop") c.Send(Answer(302, "", {"Location: /loop"}));
     if (r.target == "/ftp") c.Send(Answer(302, "", {"Location: ftp://127.0.0.1/a"}));
   });
-  EXPECT_EQ(Run(peer.Url("/old"), 0, true), 0);
+  EXPECT_TRUE(Run(peer.Url("/old"), 0, true).ended());
   EXPECT_EQ(ReadFile(file_), "archive");
   // The redirected request still asks for the range.
   EXPECT_NE(peer.Requests().back().head.find("\r\nRange:bytes=0-\r\n"), std::string::npos);
   fs::remove(file_);
-  EXPECT_EQ(Run(peer.Url("/loop")), -1);
-  EXPECT_EQ(Run(peer.Url("/ftp")), -1);
+  EXPECT_TRUE(Run(peer.Url("/loop")).failed());
+  EXPECT_TRUE(Run(peer.Url("/ftp")).failed());
   EXPECT_EQ(messages_, (std::vector<Text>{kMsgCannotOpenUrl, kMsgCannotOpenUrl}));
   EXPECT_FALSE(fs::exists(file_));
 }
@@ -198,13 +203,13 @@ TEST_F(DownloadTest, RefusedAnswersWriteNothing) {
     if (r.target == "/gzip") c.Send(Answer(200, "\x1f\x8b compressed", {"Content-Encoding: gzip"}));
     if (r.target == "/identity") c.Send(Answer(200, "plain", {"Content-Encoding: identity"}));
   });
-  EXPECT_EQ(Run(peer.Url("/404")), -1);
-  EXPECT_EQ(Run(peer.Url("/500")), -1);
-  EXPECT_EQ(Run(peer.Url("/gzip")), -1);
+  EXPECT_TRUE(Run(peer.Url("/404")).failed());
+  EXPECT_TRUE(Run(peer.Url("/500")).failed());
+  EXPECT_TRUE(Run(peer.Url("/gzip")).failed());
   EXPECT_FALSE(fs::exists(file_));
   EXPECT_TRUE(reports_.empty());
   EXPECT_EQ(messages_, (std::vector<Text>{kMsgCannotOpenUrl, kMsgCannotOpenUrl, kMsgCannotOpenUrl}));
-  EXPECT_EQ(Run(peer.Url("/identity")), 0);
+  EXPECT_TRUE(Run(peer.Url("/identity")).ended());
   EXPECT_EQ(ReadFile(file_), "plain");
 }
 
@@ -215,7 +220,7 @@ TEST_F(DownloadTest, ResetInTheMiddleOfTheBody) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     c.Reset();
   });
-  EXPECT_EQ(Run(peer.Url("/a")), -1);
+  EXPECT_TRUE(Run(peer.Url("/a")).failed());
   EXPECT_EQ(messages_, std::vector<Text>{kMsgReadError});
   // What arrived stays in the file, and the file is closed.
   const std::string kept = ReadFile(file_);
@@ -226,8 +231,8 @@ TEST_F(DownloadTest, ResetInTheMiddleOfTheBody) {
 }
 
 TEST_F(DownloadTest, UnreachableHost) {
-  EXPECT_EQ(Run("http://127.0.0.1:" + std::to_string(test::UnusedPort()) + "/a"), -1);
-  EXPECT_EQ(Run("no url at all"), -1);
+  EXPECT_TRUE(Run("http://127.0.0.1:" + std::to_string(test::UnusedPort()) + "/a").failed());
+  EXPECT_TRUE(Run("no url at all").failed());
   EXPECT_EQ(messages_, (std::vector<Text>{kMsgCannotOpenUrl, kMsgCannotOpenUrl}));
   EXPECT_FALSE(fs::exists(file_));
 }
@@ -235,10 +240,10 @@ TEST_F(DownloadTest, UnreachableHost) {
 TEST_F(DownloadTest, LocalFileFailures) {
   HttpPeer peer([](const HttpRequest&, PeerConnection& c) { c.Send(Answer(200, RandomBytes(30000, 5))); });
   file_ = dir_ / "no-such-folder" / "a.rar";
-  EXPECT_EQ(Run(peer.Url("/a")), -1);
+  EXPECT_TRUE(Run(peer.Url("/a")).failed());
   // A full disk: every write fails.
   file_ = "/dev/full";
-  EXPECT_EQ(Run(peer.Url("/a")), -1);
+  EXPECT_TRUE(Run(peer.Url("/a")).failed());
   EXPECT_EQ(messages_, (std::vector<Text>{kMsgCannotOpenFile, kMsgWriteError}));
   EXPECT_TRUE(reports_.empty());
   EXPECT_FALSE(HeldOpen("/dev/full"));
@@ -249,13 +254,13 @@ TEST_F(DownloadTest, StalledTransferFailsLikeAFailedRead) {
     if (r.target == "/body") c.Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nfirst");
     c.WaitForClose(std::chrono::milliseconds(3000));
   });
-  options_.limits.stall_timeout = std::chrono::milliseconds(300);
+  limits_.stall_timeout = std::chrono::milliseconds(300);
   auto t0 = std::chrono::steady_clock::now();
-  EXPECT_EQ(Run(peer.Url("/body")), -1);
+  EXPECT_TRUE(Run(peer.Url("/body")).failed());
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(2500));
   EXPECT_EQ(ReadFile(file_), "first");
   // Silence before any answer: the URL was never opened.
-  EXPECT_EQ(Run(peer.Url("/silent")), -1);
+  EXPECT_TRUE(Run(peer.Url("/silent")).failed());
   EXPECT_EQ(messages_, (std::vector<Text>{kMsgReadError, kMsgCannotOpenUrl}));
 }
 
@@ -265,14 +270,14 @@ TEST_F(DownloadTest, CancelEndsPromptlyWithoutMessage) {
     c.WaitForClose(std::chrono::milliseconds(4000));
   });
   std::atomic<bool> cancel{false};
-  options_.limits.cancel = &cancel;
-  options_.limits.stall_timeout = std::chrono::milliseconds(60000);
+  limits_.cancel = &cancel;
+  limits_.stall_timeout = std::chrono::milliseconds(60000);
   std::thread canceller([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     cancel = true;
   });
   auto t0 = std::chrono::steady_clock::now();
-  EXPECT_EQ(Run(peer.Url("/a")), -1);
+  EXPECT_TRUE(Run(peer.Url("/a")).cancelled());
   canceller.join();
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(1800));
   EXPECT_TRUE(messages_.empty());

@@ -8,6 +8,7 @@
 
 #include "archive.hpp"
 #include "nginx_server.hpp"
+#include "result_print.hpp"
 #include "version_check.hpp"
 #include "test_files.hpp"
 
@@ -43,7 +44,6 @@ class NginxInterop : public ::testing::Test {
     ASSERT_TRUE(server_->Running()) << server_->ErrorLog();
     char tmpl[] = "/tmp/kv-dl-XXXXXX";
     out_ = ::mkdtemp(tmpl);
-    options_.message = [this](const Text& m) { messages_.push_back(m); };
   }
   void TearDown() override { fs::remove_all(out_); }
 
@@ -51,8 +51,6 @@ class NginxInterop : public ::testing::Test {
   static std::string* archive_;
   static test::NginxServer* server_;
   fs::path out_;
-  DownloadOptions options_;
-  std::vector<Text> messages_;
 };
 
 fs::path* NginxInterop::root_ = nullptr;
@@ -60,22 +58,21 @@ std::string* NginxInterop::archive_ = nullptr;
 test::NginxServer* NginxInterop::server_ = nullptr;
 
 TEST_F(NginxInterop, VersionPagePassesTheCheck) {
-  const auto body = FetchUrl(server_->Url("/version.htm#latest"));
+  const auto body = FetchUrl(server_->Url("/version.htm#latest")).body;
   EXPECT_TRUE(IsCurrentVersion(ByteBlock(body.data(), body.size())));
-  const auto missing = FetchUrl(server_->Url("/nothing.htm"));
+  const auto missing = FetchUrl(server_->Url("/nothing.htm")).body;
   EXPECT_FALSE(IsCurrentVersion(ByteBlock(missing.data(), missing.size())));
 }
 
 TEST_F(NginxInterop, ArchiveArrivesByteIdentical) {
   std::int32_t last_total = -1, last_position = -1, reports = 0;
   const fs::path file = out_ / ArchiveFileName();
-  const int rc = DownloadFile(server_->Url(kArchivePath), file, [&](std::int32_t t, std::int32_t p, std::int32_t, std::int32_t) {
+  const UpdateResult result = DownloadFile(server_->Url(kArchivePath), file, [&](std::int32_t t, std::int32_t p, std::int32_t, std::int32_t) {
     last_total = t;
     last_position = p;
     ++reports;
-  }, 0, true, options_);
-  EXPECT_EQ(rc, 0);
-  EXPECT_TRUE(messages_.empty());
+  }, 0, true);
+  EXPECT_TRUE(result.complete()) << result.message();
   EXPECT_TRUE(ReadFile(file) == *archive_);
   EXPECT_EQ(last_total, 3 << 20);
   EXPECT_EQ(last_position, 3 << 20);
@@ -86,11 +83,11 @@ TEST_F(NginxInterop, ResumeFromTheMiddle) {
   const fs::path file = out_ / "a.rar";
   std::ofstream(file, std::ios::binary) << archive_->substr(0, 1000000);
   std::int32_t first_position = -1, total = -1;
-  const int rc = DownloadFile(server_->Url(kArchivePath), file, [&](std::int32_t t, std::int32_t p, std::int32_t, std::int32_t) {
+  const UpdateResult result = DownloadFile(server_->Url(kArchivePath), file, [&](std::int32_t t, std::int32_t p, std::int32_t, std::int32_t) {
     if (first_position < 0) first_position = p;
     total = t;
-  }, 1000000, true, options_);
-  EXPECT_EQ(rc, 0);
+  }, 1000000, true);
+  EXPECT_TRUE(result.complete()) << result.message();
   EXPECT_EQ(total, (3 << 20) - 1000000);  // nginx answered the range itself
   EXPECT_GT(first_position, 1000000);
   EXPECT_TRUE(ReadFile(file) == *archive_);
@@ -101,11 +98,11 @@ TEST_F(NginxInterop, ArchiveReplacesAnOldFileOnlyWhenComplete) {
   std::ofstream(target.archive, std::ios::binary) << "an old archive";
   std::ofstream(target.part, std::ios::binary) << "left over from a failed run";
   bool renamed_at_end = false;
-  const int rc = DownloadArchive(server_->Url(kArchivePath), target, [&](std::int32_t t, std::int32_t p, std::int32_t, std::int32_t) {
+  const UpdateResult result = DownloadArchive(server_->Url(kArchivePath), target, [&](std::int32_t t, std::int32_t p, std::int32_t, std::int32_t) {
     EXPECT_EQ(ReadFile(target.archive), "an old archive");
     if (t == p) renamed_at_end = FinishArchive(target);
-  }, options_);
-  EXPECT_EQ(rc, 0);
+  });
+  EXPECT_TRUE(result.complete()) << result.message();
   EXPECT_TRUE(renamed_at_end);
   EXPECT_FALSE(fs::exists(target.part));
   EXPECT_TRUE(ReadFile(target.archive) == *archive_);
@@ -113,8 +110,7 @@ TEST_F(NginxInterop, ArchiveReplacesAnOldFileOnlyWhenComplete) {
 
 TEST_F(NginxInterop, MissingArchiveIsRefused) {
   const fs::path file = out_ / "a.rar";
-  EXPECT_EQ(DownloadFile(server_->Url("/KelvaroOstrin.rar"), file, {}, 0, true, options_), -1);
-  EXPECT_EQ(messages_, std::vector<Text>{kMsgCannotOpenUrl});
+  EXPECT_EQ(DownloadFile(server_->Url("/KelvaroOstrin.rar"), file, {}, 0, true), UpdateResult::Failed(kMsgCannotOpenUrl));
   EXPECT_FALSE(fs::exists(file));
 }
 
