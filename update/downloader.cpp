@@ -1,9 +1,5 @@
 #include "downloader.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
 #include <string_view>
 
@@ -21,37 +17,29 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-// One run of DownloadFile: the rules for the final answer and its body, above
+// One run of a download: the rules for the final answer and its body, above
 // the transport.
 class Download : public HttpReceiver {
  public:
-  Download(const std::filesystem::path& path, const DownloadHandler& handler, std::int32_t start, bool resume,
-           const TransferLimits& limits)
-      : path_(path), handler_(handler), start_(start), resume_(resume), limits_(limits) {}
+  Download(const FileOpener& open, std::unique_ptr<ArchiveFile>& file, const DownloadHandler& handler,
+           std::int32_t start, bool resume)
+      : open_(open), file_(file), handler_(handler), start_(start), resume_(resume) {}
 
-  ~Download() override { CloseFile(); }
-
-  UpdateResult Run(const Text& url);
+  UpdateResult Run(const Text& url, const TransferLimits& limits);
 
  private:
   bool OnAnswer(const HttpAnswer& answer) override;
   bool OnBody(const char* data, std::size_t n) override;
-
   bool WriteChunk(const char* data, std::size_t n);
-  bool CloseFile();
-  UpdateResult Fail(const char* message);
 
-  const std::filesystem::path& path_;
+  const FileOpener& open_;
+  std::unique_ptr<ArchiveFile>& file_;
   const DownloadHandler& handler_;
   const std::int32_t start_;
   const bool resume_;
-  const TransferLimits& limits_;
 
-  // The accepted answer and the local file.
-  bool accepted_ = false;
   bool restart_ = false;
-  int fd_ = -1;
-  long long content_length_ = -1;
+  std::int64_t content_length_ = -1;
   std::uint32_t total_ = 0;
   std::int64_t position_ = 0;
   std::int64_t received_ = 0;
@@ -68,14 +56,8 @@ bool Download::OnAnswer(const HttpAnswer& answer) {
     failure_ = kMsgCannotOpenUrl;
     return false;
   }
-  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (resume_ ? 0 : O_TRUNC);
-  fd_ = ::open(path_.c_str(), flags, 0644);
-  if (fd_ < 0) {
-    failure_ = kMsgCannotOpenFile;
-    return false;
-  }
-  if (resume_ && ::lseek(fd_, 0, SEEK_END) < 0) {
-    CloseFile();
+  file_ = open_();
+  if (!file_) {
     failure_ = kMsgCannotOpenFile;
     return false;
   }
@@ -83,7 +65,6 @@ bool Download::OnAnswer(const HttpAnswer& answer) {
   // to the bytes already there it would corrupt the file, so its first byte
   // starts the file anew.
   restart_ = resume_ && start_ != 0 && answer.status == 200;
-  accepted_ = true;
   position_ = resume_ ? start_ : 0;
   const bool chunked = !answer.transfer_encoding.empty();
   if (answer.content_length && !chunked) content_length_ = *answer.content_length;
@@ -104,39 +85,25 @@ bool Download::OnBody(const char* data, std::size_t n) {
 }
 
 bool Download::WriteChunk(const char* data, std::size_t n) {
-  if (fd_ < 0) {
-    // More bytes than the announced length, after the file was closed.
+  if (content_length_ >= 0 && received_ + static_cast<std::int64_t>(n) > content_length_) {
+    // More bytes than the announced length.
     failure_ = kMsgReadError;
     return false;
   }
   if (restart_) {
     restart_ = false;
-    if (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) != 0) {
-      CloseFile();
+    if (!file_->Resize(0)) {
       failure_ = kMsgWriteError;
       return false;
     }
     position_ = 0;
   }
-  std::size_t done = 0;
-  while (done < n) {
-    const ssize_t w = ::write(fd_, data + done, n - done);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) {
-      CloseFile();
-      failure_ = kMsgWriteError;
-      return false;
-    }
-    done += static_cast<std::size_t>(w);
-  }
-  position_ += static_cast<std::int64_t>(n);
-  received_ += static_cast<std::int64_t>(n);
-  // The whole body is here: the file is complete on disk and closed before
-  // anybody is told, so the handler may hand it on at once.
-  if (content_length_ >= 0 && received_ == content_length_ && !CloseFile()) {
+  if (!file_->Write(data, n)) {
     failure_ = kMsgWriteError;
     return false;
   }
+  position_ += static_cast<std::int64_t>(n);
+  received_ += static_cast<std::int64_t>(n);
   auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_)
                      .count();
   const auto elapsed32 = static_cast<std::int32_t>(elapsed);
@@ -147,19 +114,7 @@ bool Download::WriteChunk(const char* data, std::size_t n) {
   return true;
 }
 
-bool Download::CloseFile() {
-  if (fd_ < 0) return true;
-  const int rc = ::close(fd_);
-  fd_ = -1;
-  return rc == 0;
-}
-
-UpdateResult Download::Fail(const char* message) {
-  CloseFile();
-  return UpdateResult::Failed(message);
-}
-
-UpdateResult Download::Run(const Text& url) {
+UpdateResult Download::Run(const Text& url, const TransferLimits& limits) {
   HttpGet request;
   request.url = url;
   std::string_view text(kDownloadHeaders);
@@ -171,34 +126,41 @@ UpdateResult Download::Run(const Text& url) {
   }
   request.headers.emplace_back(kNoCacheHeader);
   if (resume_) request.headers.push_back("Range:bytes=" + std::to_string(start_) + "-");
-  request.limits = limits_;
+  request.limits = limits;
 
   switch (RunHttpGet(request, *this)) {
     case TransferEnd::kCancelled:
-      CloseFile();
       return UpdateResult::Cancelled();
     case TransferEnd::kNoClient:
-      return Fail(kMsgInternetError);
+      return UpdateResult::Failed(kMsgInternetError);
     case TransferEnd::kNoAnswer:
-      return Fail(kMsgCannotOpenUrl);
+      return UpdateResult::Failed(kMsgCannotOpenUrl);
     case TransferEnd::kBroken:
-      return Fail(failure_ ? failure_ : kMsgReadError);
     case TransferEnd::kStopped:
-      return Fail(failure_ ? failure_ : kMsgReadError);
+      return UpdateResult::Failed(failure_ ? failure_ : kMsgReadError);
     case TransferEnd::kEnded:
       break;
   }
-  const bool whole = content_length_ >= 0 && received_ == content_length_;
-  if (!CloseFile()) return Fail(kMsgWriteError);
-  return whole ? UpdateResult::Complete() : UpdateResult::Done();
+  return content_length_ >= 0 && received_ == content_length_ ? UpdateResult::Complete() : UpdateResult::Done();
 }
 
 }  // namespace
 
+UpdateResult DownloadInto(const Text& url, const FileOpener& open, std::unique_ptr<ArchiveFile>& file,
+                          const DownloadHandler& handler, std::int32_t start, bool resume,
+                          const TransferLimits& limits) {
+  file.reset();
+  Download run(open, file, handler, start, resume);
+  return run.Run(url, limits);
+}
+
 UpdateResult DownloadFile(const Text& url, const std::filesystem::path& path, const DownloadHandler& handler,
                           std::int32_t start, bool resume, const TransferLimits& limits) {
-  Download run(path, handler, start, resume, limits);
-  return run.Run(url);
+  std::unique_ptr<ArchiveFile> file;
+  UpdateResult result = DownloadInto(url, [&] { return ArchiveFile::Open(path, !resume); }, file, handler, start, resume, limits);
+  // The bytes are in the file once it is closed; a close that fails lost some.
+  if (file && !file->Close() && result.ended()) return UpdateResult::Failed(kMsgWriteError);
+  return result;
 }
 
 }  // namespace kv

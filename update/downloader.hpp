@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 
+#include "archive_file.hpp"
 #include "http_transport.hpp"
 #include "text.hpp"
 #include "update_result.hpp"
@@ -35,12 +37,22 @@ using DownloadHandler =
 //    bytes are appended at its end; positions count from `start`. When the
 //    server ignores the range (200 for a start other than 0), the whole
 //    resource replaces the file and positions count from 0.
-// Only a 2xx final answer without content coding is written; after the last
-// byte of a body of known length the file is closed before the handler hears of
-// it. The result is Complete when a body of known length arrived whole, Done
-// when a body without length ended, Failed with the message for the user, or
-// Cancelled (limits.cancel; nothing to show).
+// Only a 2xx final answer without content coding is written. The result is
+// Complete once a body of known length arrived whole and the file is closed,
+// Done when a body without length ended, Failed with the message for the
+// user, or Cancelled (limits.cancel; nothing to show).
 UpdateResult DownloadFile(const Text& url, const std::filesystem::path& path, const DownloadHandler& handler,
                           std::int32_t start, bool resume, const TransferLimits& limits = {});
+
+// Gives the file a download writes to; called once the final answer has been
+// accepted, so a refused answer leaves no file. Null when it cannot be had.
+using FileOpener = std::function<std::unique_ptr<ArchiveFile>()>;
+
+// DownloadFile into the file `open` gives, which is handed back in `file`
+// still open (for the caller to make durable and put in place), or null when
+// it was never opened.
+UpdateResult DownloadInto(const Text& url, const FileOpener& open, std::unique_ptr<ArchiveFile>& file,
+                          const DownloadHandler& handler, std::int32_t start, bool resume,
+                          const TransferLimits& limits = {});
 
 }  // namespace kv

@@ -103,8 +103,16 @@ void RunDownload(std::shared_ptr<DownloadContext> context) {
         ProgressHandler(context, total, position, elapsed, received);
       },
       limits);
-  // The failure is told before the worker ends.
-  if (result.failed()) ShowAndWait(context, result.message());
+  // The update is done only when the archive is complete and in place; a
+  // failure is told before the worker ends.
+  if (result.complete()) {
+    ShowAndWait(context, kMsgDownloadComplete, [context] {
+      ui::OpenLocalFile(context->target.archive.string());
+      EndProgram(0);
+    });
+  } else if (result.failed()) {
+    ShowAndWait(context, result.message());
+  }
   {
     std::lock_guard lock(context->mutex);
     context->workerDone = true;
@@ -196,18 +204,6 @@ void ProgressHandler(const std::shared_ptr<DownloadContext>& context, std::int32
     if (context->sizeLabel) context->sizeLabel->setText(ui::FromGbk(ByteCount(total)));
     if (context->bar) context->bar->setValue(units(position));
     if (context->doneLabel) context->doneLabel->setText(ui::FromGbk(ByteCount(position)));
-  });
-  if (static_cast<std::uint32_t>(total) != static_cast<std::uint32_t>(position)) return;
-
-  // The download closed the .part before this report; it takes the archive's
-  // name only now that it is complete.
-  if (!FinishArchive(context->target)) {
-    ShowAndWait(context, kMsgWriteError);
-    return;
-  }
-  ShowAndWait(context, kMsgDownloadComplete, [context] {
-    ui::OpenLocalFile(context->target.archive.string());
-    EndProgram(0);
   });
 }
 

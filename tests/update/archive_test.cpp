@@ -53,11 +53,7 @@ TEST_F(ArchiveTest, UnwritableProgramFolderFallsBackToDownloads) {
 
   // The whole way: download into the fallback, finish, the archive is there.
   test::HttpPeer peer([](const test::HttpRequest&, test::PeerConnection& c) { c.Send(test::Answer(200, "RAR!")); });
-  bool finished = false;
-  EXPECT_TRUE(DownloadArchive(peer.Url("/a.rar"), t, [&](std::int32_t total, std::int32_t pos, std::int32_t, std::int32_t) {
-    if (total == pos) finished = FinishArchive(t);
-  }).complete());
-  EXPECT_TRUE(finished);
+  EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, {}), UpdateResult::Complete());
   EXPECT_EQ(ReadFile(t.archive), "RAR!");
 }
 
@@ -65,7 +61,7 @@ TEST_F(ArchiveTest, IncompleteDownloadNeverReachesTheArchiveName) {
   const ArchiveTarget t = LocateArchive(dir_, dir_);
   std::ofstream(t.archive, std::ios::binary) << "previous";
   std::ofstream(t.part, std::ios::binary) << "stale bytes that must not be resumed";
-  // No length: the end is never recognised, so nothing is finished.
+  // No length: the end is never recognised, so nothing is put in place.
   test::HttpPeer peer([](const test::HttpRequest&, test::PeerConnection& c) {
     c.Send(test::Answer(200, "new body", {}, false));
   });

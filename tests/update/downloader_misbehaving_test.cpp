@@ -38,15 +38,14 @@ class MisbehavingDownload : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  // Downloads into `target` and finishes the archive once the handler hears
-  // that the whole length has arrived, as the Update window does.
+  // Downloads into `target`, as the Update window does.
   // A failure's message is also kept in messages_.
   UpdateResult Download(const std::string& url, const ArchiveTarget& target) {
     const UpdateResult result =
-        DownloadArchive(url, target, [&](std::int32_t total, std::int32_t pos, std::int32_t, std::int32_t) {
+        DownloadArchive(url, target, [&](std::int32_t, std::int32_t pos, std::int32_t, std::int32_t) {
           last_position_ = pos;
-          if (total != 0 && total == pos) finished_ = FinishArchive(target);
         }, limits_);
+    finished_ = result.complete();
     if (result.failed()) messages_.push_back(result.message());
     return result;
   }
@@ -87,6 +86,24 @@ TEST_F(MisbehavingDownload, BodyShorterThanItsLengthIsAFailedRead) {
   EXPECT_EQ(ReadFile(t.archive), "previous");
   EXPECT_TRUE(ReadFile(t.part) == body.substr(0, 12000));
   EXPECT_EQ(last_position_, 12000);
+}
+
+TEST_F(MisbehavingDownload, LengthPast32BitsIsNotCompleteAfterItsLow32Bits) {
+  // 2^32 + 1000 announced, 1000 sent: the reports carry the low 32 bits
+  // (1000 of 1000), the download itself knows better.
+  const std::string body = RandomBytes(1000, 10);
+  HttpPeer peer([&](const HttpRequest&, PeerConnection& c) {
+    c.Send("HTTP/1.1 200 OK\r\nContent-Length: 4294968296\r\n\r\n" + body);
+  });
+  const ArchiveTarget t = LocateArchive(dir_, dir_);
+  std::vector<std::pair<std::int32_t, std::int32_t>> reports;
+  const UpdateResult result = DownloadArchive(peer.Url("/a.rar"), t, [&](std::int32_t total, std::int32_t pos, std::int32_t, std::int32_t) {
+    reports.emplace_back(total, pos);
+  }, limits_);
+  EXPECT_EQ(result, UpdateResult::Failed(kMsgReadError));
+  EXPECT_EQ(reports, (std::vector<std::pair<std::int32_t, std::int32_t>>{{1000, 1000}}));
+  EXPECT_FALSE(fs::exists(t.archive));
+  EXPECT_TRUE(ReadFile(t.part) == body);
 }
 
 TEST_F(MisbehavingDownload, NeitherFolderWritableCannotOpenTheLocalFile) {

