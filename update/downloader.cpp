@@ -38,7 +38,6 @@ class Download : public HttpReceiver {
   const std::int32_t start_;
   const bool resume_;
 
-  bool restart_ = false;
   std::int64_t content_length_ = -1;
   std::uint32_t total_ = 0;
   std::int64_t position_ = 0;
@@ -56,16 +55,16 @@ bool Download::OnAnswer(const HttpAnswer& answer) {
     failure_ = kMsgCannotOpenUrl;
     return false;
   }
+  // Any answer but 206 carries the whole resource (a server that ignores the
+  // range, an empty resource): added to the bytes already there it would
+  // corrupt the file, so it starts the file anew.
+  const bool whole = answer.status != 206;
   file_ = open_();
-  if (!file_) {
+  if (!file_ || (whole && !file_->Resize(0))) {
     failure_ = kMsgCannotOpenFile;
     return false;
   }
-  // A server that ignores the range sends the whole resource with 200; added
-  // to the bytes already there it would corrupt the file, so its first byte
-  // starts the file anew.
-  restart_ = resume_ && start_ != 0 && answer.status == 200;
-  position_ = resume_ ? start_ : 0;
+  position_ = resume_ && !whole ? start_ : 0;
   const bool chunked = !answer.transfer_encoding.empty();
   if (answer.content_length && !chunked) content_length_ = *answer.content_length;
   total_ = content_length_ >= 0 ? static_cast<std::uint32_t>(content_length_) : 0;
@@ -89,14 +88,6 @@ bool Download::WriteChunk(const char* data, std::size_t n) {
     // More bytes than the announced length.
     failure_ = kMsgReadError;
     return false;
-  }
-  if (restart_) {
-    restart_ = false;
-    if (!file_->Resize(0)) {
-      failure_ = kMsgWriteError;
-      return false;
-    }
-    position_ = 0;
   }
   if (!file_->Write(data, n)) {
     failure_ = kMsgWriteError;

@@ -33,10 +33,10 @@ using DownloadHandler =
 
 // Copies `url` into the file at `path`.
 //  resume off: the file is created anew; positions count from 0.
-//  resume on: "Range:bytes=<start>-" is sent, an existing file is kept and the
-//    bytes are appended at its end; positions count from `start`. When the
-//    server ignores the range (200 for a start other than 0), the whole
-//    resource replaces the file and positions count from 0.
+//  resume on: "Range:bytes=<start>-" is sent; a 206 answer's bytes are
+//    appended to the existing file and positions count from `start`. Any
+//    other 2xx answer is the whole resource: it replaces the file (also when
+//    its body is empty) and positions count from 0.
 // Only a 2xx final answer without content coding is written. The result is
 // Complete once a body of known length arrived whole and the file is closed,
 // Done when a body without length ended, Failed with the message for the
