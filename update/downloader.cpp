@@ -1,14 +1,17 @@
 #include "downloader.hpp"
 
 #include <chrono>
+#include <optional>
 #include <string_view>
+
+#include "content_range.hpp"
 
 namespace kv {
 namespace {
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
+bool StartsWithNoCase(std::string_view a, std::string_view b) {
+  if (a.size() < b.size()) return false;
+  for (std::size_t i = 0; i < b.size(); ++i) {
     char x = a[i], y = b[i];
     if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
     if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
@@ -38,7 +41,8 @@ class Download : public HttpReceiver {
   const std::int32_t start_;
   const bool resume_;
 
-  std::int64_t content_length_ = -1;
+  std::optional<std::int64_t> body_length_;    // what the body holds, when known
+  std::optional<std::int64_t> resource_size_;  // what the whole resource holds, when known
   std::uint32_t total_ = 0;
   std::int64_t position_ = 0;
   std::int64_t received_ = 0;
@@ -50,24 +54,49 @@ class Download : public HttpReceiver {
 // file, so a refused answer leaves no file.
 bool Download::OnAnswer(const HttpAnswer& answer) {
   // Any coding but identity would land in the file still coded.
-  const bool coded = !answer.content_encoding.empty() && !EqualsNoCase(answer.content_encoding, "identity");
-  if (answer.status < 200 || answer.status >= 300 || coded) {
+  const bool coded = !answer.content_encoding.empty() &&
+                     !(answer.content_encoding.size() == 8 && StartsWithNoCase(answer.content_encoding, "identity"));
+  // Several ranges in one body are no archive.
+  const bool multipart = StartsWithNoCase(answer.content_type, "multipart/byteranges");
+  if (answer.status < 200 || answer.status >= 300 || coded || multipart) {
     failure_ = kMsgCannotOpenUrl;
     return false;
   }
+  const bool chunked = !answer.transfer_encoding.empty();
+  const std::optional<std::int64_t> length = chunked ? std::nullopt : answer.content_length;
   // Any answer but 206 carries the whole resource (a server that ignores the
   // range, an empty resource): added to the bytes already there it would
   // corrupt the file, so it starts the file anew.
   const bool whole = answer.status != 206;
+  if (whole) {
+    body_length_ = length;
+    resource_size_ = length;
+  } else {
+    // A part must begin with the byte asked for and say how long the
+    // resource is; its body is as long as the range.
+    const std::int64_t wanted = resume_ ? start_ : 0;
+    const std::optional<ContentRange> range = ParseContentRange(answer.content_range);
+    if (!range || range->first != wanted || (length && *length != range->length())) {
+      failure_ = kMsgCannotOpenUrl;
+      return false;
+    }
+    body_length_ = range->length();
+    resource_size_ = range->complete;
+  }
   file_ = open_();
-  if (!file_ || (whole && !file_->Resize(0))) {
+  if (!file_) {
     failure_ = kMsgCannotOpenFile;
     return false;
   }
-  position_ = resume_ && !whole ? start_ : 0;
-  const bool chunked = !answer.transfer_encoding.empty();
-  if (answer.content_length && !chunked) content_length_ = *answer.content_length;
-  total_ = content_length_ >= 0 ? static_cast<std::uint32_t>(content_length_) : 0;
+  // The part goes right behind the bytes before `start`, which the file must hold.
+  const std::optional<std::int64_t> held = file_->Size();
+  const std::int64_t at = whole ? 0 : (resume_ ? start_ : 0);
+  if (!held || *held < at || !file_->Resize(at)) {
+    failure_ = kMsgCannotOpenFile;
+    return false;
+  }
+  position_ = at;
+  total_ = length ? static_cast<std::uint32_t>(*length) : 0;
   started_ = std::chrono::steady_clock::now();
   return true;
 }
@@ -84,7 +113,7 @@ bool Download::OnBody(const char* data, std::size_t n) {
 }
 
 bool Download::WriteChunk(const char* data, std::size_t n) {
-  if (content_length_ >= 0 && received_ + static_cast<std::int64_t>(n) > content_length_) {
+  if (body_length_ && received_ + static_cast<std::int64_t>(n) > *body_length_) {
     // More bytes than the announced length.
     failure_ = kMsgReadError;
     return false;
@@ -132,7 +161,12 @@ UpdateResult Download::Run(const Text& url, const TransferLimits& limits) {
     case TransferEnd::kEnded:
       break;
   }
-  return content_length_ >= 0 && received_ == content_length_ ? UpdateResult::Complete() : UpdateResult::Done();
+  // Complete means the bytes on disk are the whole resource; an answer that
+  // ended cleanly with fewer leaves what it brought and completes nothing.
+  if (!resource_size_) return UpdateResult::Done();
+  const std::optional<std::int64_t> held = file_ ? file_->Size() : std::nullopt;
+  if (!held || *held != *resource_size_) return UpdateResult::Failed(kMsgReadError);
+  return UpdateResult::Complete();
 }
 
 }  // namespace

@@ -168,6 +168,54 @@ TEST_F(DownloadTest, ResumeAppendsTheRange) {
   EXPECT_EQ(reports_.back().received, 15000);
 }
 
+// What a 206 holds decides what is written and whether the resource is
+// complete: its first byte must be the one asked for, and the length after
+// the slash is the resource's size.
+TEST_F(DownloadTest, ContentRangeDecidesWhatIsWrittenAndWhenItIsComplete) {
+  const std::string whole = RandomBytes(5000, 11);
+  const std::string multipart = "--b\r\nContent-Range: bytes 0-9/5000\r\n\r\n0123456789\r\n--b--\r\n";
+  struct Case {
+    const char* name;
+    std::int32_t start;         // resumed from here (the file holds the bytes before it)
+    std::string answer;         // the whole answer
+    UpdateResult result;
+    std::string file;           // what the file holds afterwards
+    bool written;               // false: the file is untouched (absent when start is 0)
+  };
+  const auto range = [&](const std::string& value, std::size_t from, std::size_t to) {
+    return Answer(206, whole.substr(from, to - from), {"Content-Range: " + value});
+  };
+  const UpdateResult kRefused = UpdateResult::Failed(kMsgCannotOpenUrl);
+  const std::vector<Case> cases = {
+      {"whole resource", 0, range("bytes 0-4999/5000", 0, 5000), UpdateResult::Complete(), whole, true},
+      {"first part only", 0, range("bytes 0-999/5000", 0, 1000), UpdateResult::Failed(kMsgReadError),
+       whole.substr(0, 1000), true},
+      {"later part", 0, range("bytes 2000-4999/5000", 2000, 5000), kRefused, "", false},
+      {"multipart", 0, Answer(206, multipart, {"Content-Type: multipart/byteranges; boundary=b"}), kRefused, "", false},
+      {"no Content-Range", 0, Answer(206, whole), kRefused, "", false},
+      {"unsatisfied form", 0, range("bytes */5000", 0, 5000), kRefused, "", false},
+      {"not a number", 0, range("bytes 0-4x99/5000", 0, 5000), kRefused, "", false},
+      {"last byte past the size", 0, range("bytes 0-5000/5000", 0, 5000), kRefused, "", false},
+      {"other unit", 0, range("items 0-4999/5000", 0, 5000), kRefused, "", false},
+      {"length disagrees", 0, range("bytes 0-4999/5000", 0, 4000), kRefused, "", false},
+      {"size unknown", 0, range("bytes 0-4999/*", 0, 5000), UpdateResult::Done(), whole, true},
+      {"resumed", 1000, range("bytes 1000-4999/5000", 1000, 5000), UpdateResult::Complete(), whole, true},
+      {"resumed, answered from 0", 1000, range("bytes 0-4999/5000", 0, 5000), kRefused, whole.substr(0, 1000), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HttpPeer peer([&](const HttpRequest&, PeerConnection& conn) { conn.Send(c.answer); });
+    fs::remove(file_);
+    if (c.start > 0) WriteFile(file_, whole.substr(0, static_cast<std::size_t>(c.start)));
+    EXPECT_EQ(Run(peer.Url("/a"), c.start, true), c.result);
+    if (c.written || c.start > 0) {
+      EXPECT_TRUE(ReadFile(file_) == c.file) << ReadFile(file_).size();
+    } else {
+      EXPECT_FALSE(fs::exists(file_));
+    }
+  }
+}
+
 // A 200 to a range request is the whole resource: it starts the file anew,
 // whatever the file held and wherever the range started.
 TEST_F(DownloadTest, RangeIgnoredReplacesTheFile) {

@@ -62,6 +62,9 @@ TEST_F(UpdateWindowOnABadDisk, ReportsThatLookCompleteDoNotFinishTheUpdate) {
     std::string state;  // the window when the failure is shown
   };
   const std::vector<Case> cases = {
+      // A range of 1000 bytes out of 5000: the reports say 1000 of 1000.
+      {"first range only", "HTTP/1.1 206 Partial\r\nContent-Range: bytes 0-999/5000\r\nContent-Length: 1000\r\n\r\n",
+       U(u8"state size=1000字节 done=1000字节 bar=0/0 button=0 visible=1")},
       // 2^32 + 1000 bytes: the low 32 bits of the length are 1000.
       {"length past 32 bits", "HTTP/1.1 200 OK\r\nContent-Length: 4294968296\r\n\r\n",
        U(u8"state size=1000字节 done=1000字节 bar=0/0 button=0 visible=1")},
