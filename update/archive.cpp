@@ -21,6 +21,10 @@ ArchiveTarget LocateArchive(const std::filesystem::path& programDir, const std::
 
 UpdateResult DownloadArchive(const Text& url, const ArchiveTarget& target, const DownloadHandler& handler,
                              const TransferLimits& limits) {
+  // One run at a time downloads into the folder: a second copy of the
+  // program must not replace the .part the first one writes.
+  const std::unique_ptr<FolderLock> lock = FolderLock::TryTake(target.part.parent_path());
+  if (!lock) return UpdateResult::Failed(kMsgCannotOpenFile);
   // A left-over .part (an earlier failed run) is not resumed: its origin and
   // its state are unknown.
   std::unique_ptr<ArchiveFile> file;

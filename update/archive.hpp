@@ -24,7 +24,8 @@ ArchiveTarget LocateArchive(const std::filesystem::path& programDir, const std::
 
 // Downloads `url` into a new target.part of this run's own (whatever stood at
 // that name is removed first; the request still asks for the range from byte
-// 0). Complete means the archive is in place: the whole resource, on the
+// 0). While another run downloads into the same folder, fails at once with
+// "不能打开本地的文件!" and asks the server for nothing. Complete means the archive is in place: the whole resource, on the
 // disk, renamed over target.archive. Otherwise the result is DownloadFile's,
 // and what arrived stays in target.part.
 UpdateResult DownloadArchive(const Text& url, const ArchiveTarget& target, const DownloadHandler& handler,

@@ -1,8 +1,8 @@
 // The file operations of a download, behind a small seam with one
 // implementation per platform (archive_file_posix.cpp; a Win32 one with
 // FlushFileBuffers and MoveFileExW later): open or create the local file,
-// write it, make it durable, rename it over the archive, and hold the
-// archive's folder for one run.
+// write it, make it durable, rename it over the archive, hold the archive's
+// folder for one run.
 #pragma once
 
 #include <cstddef>
@@ -49,6 +49,22 @@ class ArchiveFile {
 
   std::intptr_t handle_;  // the platform's handle; -1 once closed
   std::filesystem::path path_;
+};
+
+// Held by one run while it downloads into a folder: no other run, in this
+// process or another, can take it meanwhile. Released with the object, and by
+// the system when the process ends, so a run that crashed blocks nobody.
+class FolderLock {
+ public:
+  // Null when another run holds the folder or it cannot be opened.
+  static std::unique_ptr<FolderLock> TryTake(const std::filesystem::path& dir);
+  ~FolderLock();
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  explicit FolderLock(std::intptr_t handle) : handle_(handle) {}
+  std::intptr_t handle_;
 };
 
 // Whether a file can be created in `dir` (tried, not guessed from the mode).

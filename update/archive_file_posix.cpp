@@ -1,5 +1,6 @@
 // The download's file operations on POSIX: descriptors, fsync, rename.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -89,6 +90,20 @@ bool ArchiveFile::Close() {
   handle_ = -1;
   return rc == 0;
 }
+
+std::unique_ptr<FolderLock> FolderLock::TryTake(const std::filesystem::path& dir) {
+  // An flock on the folder itself: no lock file to leave behind, and every
+  // open of the folder is a holder of its own, threads of one process too.
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return nullptr;
+  }
+  return std::unique_ptr<FolderLock>(new FolderLock(fd));
+}
+
+FolderLock::~FolderLock() { ::close(Fd(handle_)); }
 
 bool FolderIsWritable(const std::filesystem::path& dir) {
   static std::atomic<unsigned> serial{0};

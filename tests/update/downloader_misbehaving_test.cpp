@@ -9,7 +9,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <random>
+#include <thread>
 
 #include "archive.hpp"
 #include "downloader.hpp"
@@ -104,6 +106,79 @@ TEST_F(MisbehavingDownload, LengthPast32BitsIsNotCompleteAfterItsLow32Bits) {
   EXPECT_EQ(reports, (std::vector<std::pair<std::int32_t, std::int32_t>>{{1000, 1000}}));
   EXPECT_FALSE(fs::exists(t.archive));
   EXPECT_TRUE(ReadFile(t.part) == body);
+}
+
+// A second run (a second copy of the program) into the same folder used to
+// remove the first run's .part and have its own half-written file renamed
+// over the archive by the first. Now the second run says it cannot open the
+// local file and asks the server for nothing, the first one's archive is
+// whole; and a run that was killed blocks nobody.
+TEST_F(MisbehavingDownload, TwoRunsNeverShareThePart) {
+  const std::string body = RandomBytes(200000, 12);
+  std::atomic<bool> secondDone{false};
+  std::atomic<int> served{0};
+  HttpPeer peer(
+      [&](const HttpRequest&, PeerConnection& c) {
+        const std::string all = Answer(200, body);
+        c.Send(all.substr(0, 100000));
+        const bool first = served++ == 0;
+        for (int i = 0; first && i < 250 && !secondDone; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        c.Send(all.substr(100000));
+      },
+      std::chrono::seconds(30), true);
+  const ArchiveTarget t = LocateArchive(dir_, dir_);
+  auto first = std::async(std::launch::async, [&] { return DownloadArchive(peer.Url("/a.rar"), t, {}, limits_); });
+  while (served == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, {}, limits_), UpdateResult::Failed(kMsgCannotOpenFile));
+  secondDone = true;
+  EXPECT_EQ(first.get(), UpdateResult::Complete());
+  EXPECT_EQ(served.load(), 1);
+  EXPECT_TRUE(ReadFile(t.archive) == body);
+  EXPECT_FALSE(fs::exists(t.part));
+
+  // A run in another process holds the folder, then is killed.
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t holder = ::fork();
+  ASSERT_GE(holder, 0);
+  if (holder == 0) {
+    const auto lock = FolderLock::TryTake(dir_);
+    const char said = lock ? 'y' : 'n';
+    if (::write(ready[1], &said, 1) != 1) ::_exit(1);
+    ::pause();
+    ::_exit(0);
+  }
+  char said = 0;
+  ASSERT_EQ(::read(ready[0], &said, 1), 1);
+  ::close(ready[0]);
+  ::close(ready[1]);
+  EXPECT_EQ(said, 'y');
+  EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, {}, limits_), UpdateResult::Failed(kMsgCannotOpenFile));
+  ::kill(holder, SIGKILL);
+  ::waitpid(holder, nullptr, 0);
+  fs::remove(t.archive);
+  EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, {}, limits_), UpdateResult::Complete());
+  EXPECT_TRUE(ReadFile(t.archive) == body);
+}
+
+// A link planted at the .part name is removed, never written through, and a
+// file left there by an earlier run does not stop the download.
+TEST_F(MisbehavingDownload, PlantedLinkAtThePartIsNeverFollowed) {
+  HttpPeer peer([](const HttpRequest&, PeerConnection& c) { c.Send(Answer(200, "RAR archive")); });
+  const ArchiveTarget t = LocateArchive(dir_, dir_);
+  const fs::path victim = dir_ / "victim";
+  std::ofstream(victim, std::ios::binary) << "not yours";
+  for (const bool dangling : {false, true}) {
+    SCOPED_TRACE(dangling ? "dangling link" : "link to a file");
+    fs::remove(t.archive);
+    fs::create_symlink(dangling ? dir_ / "nowhere" : victim, t.part);
+    EXPECT_EQ(Download(peer.Url("/a.rar"), t), UpdateResult::Complete());
+    EXPECT_EQ(ReadFile(t.archive), "RAR archive");
+    EXPECT_FALSE(fs::is_symlink(t.archive));
+    EXPECT_EQ(ReadFile(victim), "not yours");
+    EXPECT_FALSE(fs::exists(dir_ / "nowhere"));
+  }
 }
 
 TEST_F(MisbehavingDownload, NeitherFolderWritableCannotOpenTheLocalFile) {
