@@ -7,6 +7,7 @@
 #include <random>
 
 #include "archive.hpp"
+#include "http_peer.hpp"
 #include "nginx_server.hpp"
 #include "result_print.hpp"
 #include "version_check.hpp"
@@ -105,6 +106,42 @@ TEST_F(NginxInterop, ArchiveReplacesAnOldFileOnlyWhenComplete) {
   EXPECT_TRUE(old_archive_stood);
   EXPECT_FALSE(fs::exists(target.part));
   EXPECT_TRUE(ReadFile(target.archive) == *archive_);
+}
+
+// HTTPS through a proxy: the proxy's answer to CONNECT is not the server's
+// answer (it used to be judged as one, and refused).
+TEST_F(NginxInterop, HttpsThroughAProxy) {
+  const std::optional<test::TlsFiles> tls = test::MakeSelfSignedCertificate(out_, "archive.kelvaro.test");
+  ASSERT_TRUE(tls) << "openssl could not make a certificate";
+  test::NginxServer https(*root_, std::chrono::seconds(120), tls);
+  ASSERT_TRUE(https.Running()) << https.ErrorLog();
+  test::HttpPeer proxy([](const test::HttpRequest& r, test::PeerConnection& c) {
+    if (r.target.rfind("refused.", 0) == 0) {
+      c.Send("HTTP/1.1 403 Forbidden\r\nContent-Length: 0\r\n\r\n");
+    } else {
+      test::ConnectTunnel(r, c);
+    }
+  }, std::chrono::seconds(60), true);
+  SetTrustedCertificatesForTesting(tls->certificate.string());
+  ::setenv("https_proxy", proxy.Url("").c_str(), 1);
+  const std::string origin = "https://archive.kelvaro.test:" + std::to_string(https.port());
+  const fs::path file = out_ / "a.rar";
+  const UpdateResult result = DownloadFile(origin + kArchivePath, file, {}, 0, true);
+  const auto page = FetchUrl(origin + "/version.htm").body;
+  const UpdateResult refused =
+      DownloadFile("https://refused.kelvaro.test:" + std::to_string(https.port()) + kArchivePath, out_ / "b.rar", {}, 0, true);
+  ::unsetenv("https_proxy");
+  SetTrustedCertificatesForTesting("");
+
+  EXPECT_EQ(result, UpdateResult::Complete());
+  EXPECT_TRUE(ReadFile(file) == *archive_);
+  EXPECT_TRUE(IsCurrentVersion(ByteBlock(page.data(), page.size())));
+  EXPECT_EQ(refused, UpdateResult::Failed(kMsgCannotOpenUrl));
+  EXPECT_FALSE(fs::exists(out_ / "b.rar"));
+  const auto requests = proxy.Requests();
+  ASSERT_EQ(requests.size(), 3u);
+  EXPECT_EQ(requests[0].method, "CONNECT");
+  EXPECT_EQ(requests[0].target, "archive.kelvaro.test:" + std::to_string(https.port()));
 }
 
 TEST_F(NginxInterop, MissingArchiveIsRefused) {
