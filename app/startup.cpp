@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QSocketNotifier>
+#include <atomic>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -22,11 +23,15 @@ namespace kv {
 namespace {
 
 // SIGINT, SIGTERM and SIGHUP end the message loop like closing the last
-// window, so the exit clean-up runs for them too.
+// window, so the exit clean-up runs for them too. Before the loop runs (the
+// version fetch of the created handler) the flag stops the fetch, and
+// start-up ends without showing anything.
 int signalPipe[2] = {-1, -1};
-bool terminationRequested = false;
+std::atomic<bool> terminationRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
 
 void OnSignal(int) {
+  terminationRequested.store(true);
   const char byte = 1;
   [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &byte, 1);
 }
@@ -56,8 +61,10 @@ void PrepareEnvironment() {
 void MainWindowCreated(MainWindow* window) {
   AttachSkin();  // 1. attach the built-in skin to every window
   // 2. The version check: may end the program, or open the Update window and
-  //    close this one (which then stays hidden).
-  CheckVersion(window);
+  //    close this one (which then stays hidden). A termination signal during
+  //    its fetch ends start-up here.
+  CheckVersion(window, &terminationRequested);
+  if (terminationRequested) return;
   // 3. The bank, only once the version check has returned.
   LoadQuestionBank();
 }
@@ -76,6 +83,10 @@ QPointer<MainWindow> StartProgram() {
   if (!window->Loaded()) ui::FatalError("载入启动窗口失败");
   window->setAttribute(Qt::WA_DeleteOnClose);
   MainWindowCreated(window);
+  if (terminationRequested) {
+    delete window.data();  // never shown: the program ends before its loop
+    return nullptr;
+  }
   if (window.isNull() || window->Closed()) return nullptr;
   ui::CentreOnScreen(window, ui::MainForm());
   window->show();

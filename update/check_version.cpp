@@ -14,12 +14,15 @@ std::optional<UpdateSources> testSources;  // user-interface thread only
 
 void SetUpdateSourcesForTesting(std::optional<UpdateSources> sources) { testSources = std::move(sources); }
 
-void CheckVersion(QWidget* mainWindow) { CheckVersion(mainWindow, testSources ? *testSources : UpdateSources::Installed()); }
+void CheckVersion(QWidget* mainWindow, const std::atomic<bool>* ending) {
+  CheckVersion(mainWindow, testSources ? *testSources : UpdateSources::Installed(), ending);
+}
 
-void CheckVersion(QWidget* mainWindow, const UpdateSources& sources) {
+void CheckVersion(QWidget* mainWindow, const UpdateSources& sources, const std::atomic<bool>* ending) {
   // A failed fetch says nothing of its own: its page lacks the record, so the
   // prompt follows.
-  const FetchResult fetch = FetchUrl(sources.versionUrl);
+  const FetchResult fetch = FetchUrl(sources.versionUrl, VersionFetchLimits(ending));
+  if (fetch.result.cancelled()) return;
   if (IsCurrentVersion(ByteBlock(fetch.body.data(), fetch.body.size()))) return;
   if (!ui::AskYesNo(kUpdatePromptText, kUpdatePromptCaption)) EndProgram(0);
   OpenUpdateWindow(sources);

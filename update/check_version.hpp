@@ -1,6 +1,7 @@
 // The version check at start-up, with its prompt.
 #pragma once
 
+#include <atomic>
 #include <optional>
 
 #include "update_window.hpp"
@@ -10,12 +11,14 @@ class QWidget;
 namespace kv {
 
 // Fetches the version page; when it does not publish this copy's version (a
-// failed fetch included) asks whether to update. No ends the program at once
-// with exit code 0. Yes opens the Update window and closes `mainWindow`, whose
-// object lives on until the event loop deletes it, so the created handler that
-// called this goes on. Returns normally otherwise.
-void CheckVersion(QWidget* mainWindow);
-void CheckVersion(QWidget* mainWindow, const UpdateSources& sources);
+// failed or timed-out fetch included) asks whether to update. No ends the
+// program at once with exit code 0. Yes opens the Update window and closes
+// `mainWindow`, whose object lives on until the event loop deletes it, so the
+// created handler that called this goes on. Returns normally otherwise, and
+// at once, without a prompt, when `ending` is set during the fetch: the
+// program is being ended (a termination signal), and its caller ends it.
+void CheckVersion(QWidget* mainWindow, const std::atomic<bool>* ending = nullptr);
+void CheckVersion(QWidget* mainWindow, const UpdateSources& sources, const std::atomic<bool>* ending = nullptr);
 
 // For tests of the start-up: while set, CheckVersion(mainWindow) uses these
 // sources (a local version page) in place of the installed ones; nullopt goes

@@ -2,6 +2,8 @@
 // reading the Version record and deciding whether this copy is current.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <string_view>
 #include <vector>
 
@@ -29,7 +31,18 @@ inline constexpr char kUpdatePromptCaption[] = "提示";
 
 // Bodies longer than this are cut here: the record sits near the start of a
 // small page, and an endless body must not fill the memory.
-inline constexpr std::size_t kMaxPageBytes = 16u << 20;
+inline constexpr std::size_t kMaxPageBytes = 1u << 20;
+// The longest the version fetch may hold start-up, however slowly the page
+// arrives; a fetch that runs out of time leads to the prompt.
+inline constexpr std::chrono::seconds kVersionFetchDeadline{20};
+
+// The limits of the version fetch: the transport's time-outs and the deadline.
+inline TransferLimits VersionFetchLimits(const std::atomic<bool>* cancel = nullptr) {
+  TransferLimits limits;
+  limits.total = kVersionFetchDeadline;
+  limits.cancel = cancel;
+  return limits;
+}
 
 // The body of a fetch and how the fetch ended. A failed fetch keeps the
 // bytes that arrived before it broke off.
@@ -42,7 +55,7 @@ struct FetchResult {
 // and the body of whatever answer came back, whatever its status. The result
 // fails when the URL cannot be used, nothing could be fetched or the transfer
 // broke off.
-FetchResult FetchUrl(std::string_view url, const TransferLimits& limits = {});
+FetchResult FetchUrl(std::string_view url, const TransferLimits& limits = VersionFetchLimits());
 
 // The bytes between the first `label` of `text` and the first `marker` after
 // it; empty when the label is missing, the marker is missing, or the marker

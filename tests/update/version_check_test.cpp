@@ -2,8 +2,11 @@
 // record in a served page decides whether this copy is current.
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+
 #include <cstdlib>
 #include <map>
+#include <thread>
 
 #include "gbk_bytes.hpp"
 #include "http_peer.hpp"
@@ -140,6 +143,42 @@ TEST(VersionPage, SilentServerTimesOut) {
   const auto body = FetchUrl(peer.Url("/v.htm"), limits).body;
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2400));
   EXPECT_FALSE(IsCurrentVersion(View(body)));
+}
+
+// A page that never ends, or ends far too late, must not hold start-up: the
+// fetch stops at its deadline, and a body is cut at 1 MiB (the record sits
+// near the start of a small page).
+TEST(VersionPage, FetchIsBoundedInTimeAndSize) {
+  const std::string record = "最新版本:v1.9!!!!!!";
+  const std::string filler(1u << 20, 'x');
+  HttpPeer peer(
+      [&](const HttpRequest& r, PeerConnection& c) {
+        if (r.target == "/trickle") {
+          c.Send("HTTP/1.0 200 OK\r\n\r\n" + record.substr(0, 4));
+          const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+          while (std::chrono::steady_clock::now() < end && ::send(c.fd(), "x", 1, MSG_NOSIGNAL) == 1)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        } else if (r.target == "/record-late") {
+          c.Send(Answer(200, filler + record + filler));
+        } else {
+          c.Send(Answer(200, record + filler + filler));
+        }
+      },
+      std::chrono::seconds(30), true);
+  TransferLimits limits = Quick();
+  limits.total = std::chrono::milliseconds(700);
+  const auto start = std::chrono::steady_clock::now();
+  const FetchResult trickle = FetchUrl(peer.Url("/trickle"), limits);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3000));
+  EXPECT_EQ(trickle.result, UpdateResult::Failed(kMsgReadError));
+  EXPECT_FALSE(IsCurrentVersion(View(trickle.body)));
+
+  const FetchResult late = FetchUrl(peer.Url("/record-late"), Quick());
+  EXPECT_EQ(late.body.size(), std::size_t{1} << 20);
+  EXPECT_FALSE(IsCurrentVersion(View(late.body)));
+  const FetchResult early = FetchUrl(peer.Url("/record-early"), Quick());
+  EXPECT_EQ(early.body.size(), std::size_t{1} << 20);
+  EXPECT_TRUE(IsCurrentVersion(View(early.body)));
 }
 
 TEST(VersionPage, ProxyFromEnvironment) {
