@@ -17,12 +17,13 @@ namespace kv {
 inline constexpr char kCurrentVersion[] = "v1.9";
 Text CurrentVersion();
 
-// Labels and closing markers of the Version record.
-inline constexpr char kFileNameLabel[] = "文件名:";
+// Labels and closing markers of the Version record, as GBK bytes spelt out,
+// so every compiler (the fuzz build's clang keeps literals in UTF-8) agrees.
+inline constexpr char kFileNameLabel[] = "\xce\xc4\xbc\xfe\xc3\xfb:";                // 文件名:
 inline constexpr char kFileNameMarker[] = "$$$$$$";
-inline constexpr char kLatestVersionLabel[] = "最新版本:";
+inline constexpr char kLatestVersionLabel[] = "\xd7\xee\xd0\xc2\xb0\xe6\xb1\xbe:";      // 最新版本:
 inline constexpr char kLatestVersionMarker[] = "!!!!!!";
-inline constexpr char kDownloadAddressLabel[] = "下载地址:";
+inline constexpr char kDownloadAddressLabel[] = "\xcf\xc2\xd4\xd8\xb5\xd8\xd6\xb7:";    // 下载地址:
 inline constexpr char kDownloadAddressMarker[] = "@@@@@@";
 
 // The prompt shown when this copy is not the published version.

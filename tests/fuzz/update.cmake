@@ -1,2 +1,3 @@
-# The version decision on arbitrary page bodies.
+# The version decision on arbitrary page bodies, and the Content-Range parser.
 kelvaro_add_fuzzer(fuzz_version_record SOURCES ${PROJECT_SOURCE_DIR}/tests/update/fuzz_version_record.cpp LIBS kv_update)
+kelvaro_add_fuzzer(fuzz_content_range SOURCES ${PROJECT_SOURCE_DIR}/tests/update/fuzz_content_range.cpp LIBS kv_update)
