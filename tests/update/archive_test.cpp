@@ -57,6 +57,28 @@ TEST_F(ArchiveTest, UnwritableProgramFolderFallsBackToDownloads) {
   EXPECT_EQ(ReadFile(t.archive), "RAR!");
 }
 
+// The run's own file moves over the archive only while its name still leads
+// to it: a file someone else put at that name is never renamed in its place.
+TEST_F(ArchiveTest, RenameMovesOnlyTheRunsOwnFile) {
+  const ArchiveTarget t = LocateArchive(dir_, dir_);
+  std::ofstream(t.archive, std::ios::binary) << "previous";
+  for (const bool replaced : {true, false}) {
+    SCOPED_TRACE(replaced ? "name taken over" : "own file");
+    std::unique_ptr<ArchiveFile> own = ArchiveFile::CreateOwn(t.part);
+    ASSERT_TRUE(own);
+    ASSERT_TRUE(own->Write("new archive", 11));
+    ASSERT_TRUE(own->Flush());
+    if (replaced) {
+      fs::remove(t.part);
+      std::ofstream(t.part, std::ios::binary) << "foreign";
+    }
+    EXPECT_EQ(own->RenameOver(t.archive), !replaced);
+    EXPECT_TRUE(own->Close());
+    EXPECT_EQ(ReadFile(t.archive), replaced ? "previous" : "new archive");
+    EXPECT_EQ(fs::exists(t.part), replaced);
+  }
+}
+
 TEST_F(ArchiveTest, IncompleteDownloadNeverReachesTheArchiveName) {
   const ArchiveTarget t = LocateArchive(dir_, dir_);
   std::ofstream(t.archive, std::ios::binary) << "previous";
