@@ -135,7 +135,9 @@ class Hop {
     if (status >= 300 && status < 400 && !location_.empty()) {
       // A Location that is no URL leaves the redirect as the final answer.
       Url next(curl_url_dup(url_));
-      if (next && curl_url_set(next.get(), CURLUPART_URL, location_.c_str(), 0) == CURLUE_OK) {
+      // Blanks and high bytes are encoded, as libcurl does for the redirects it follows.
+      if (next && curl_url_set(next.get(), CURLUPART_URL, location_.c_str(), CURLU_URLENCODE | CURLU_ALLOW_SPACE) ==
+                      CURLUE_OK) {
         char* scheme = nullptr;
         const bool web = curl_url_get(next.get(), CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
                          (std::string_view(scheme) == "http" || std::string_view(scheme) == "https");

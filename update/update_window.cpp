@@ -214,7 +214,7 @@ void ReleaseDownloadContext() {
   std::unique_lock lock(context->mutex);
   context->cancel = true;
   context->changed.notify_all();
-  // libcurl looks at the flag at least once a second, also while it waits.
+  // The transport looks at the flag every 100 ms, also while it waits.
   context->changed.wait_for(lock, std::chrono::seconds(5), [&] { return context->workerDone; });
 }
 
