@@ -1,5 +1,7 @@
 #include "startup.hpp"
 
+#include <atomic>
+
 #include "application.hpp"
 #include "exit_cleanup.hpp"
 #include "fatal.hpp"
@@ -15,8 +17,10 @@ namespace kv {
 void MainWindowCreated(MainWindow& window) {
   AttachSkin();  // 1. attach the built-in skin to every window
   // 2. The version check: may end the program, or open the Update window and
-  //    close this one (which then stays hidden).
-  CheckVersion(window.window());
+  //    close this one (which then stays hidden). A termination request during
+  //    its fetch ends start-up here.
+  CheckVersion(window.window(), &ui::TerminationRequested());
+  if (ui::TerminationRequested()) return;
   // 3. The bank, only once the version check has returned.
   LoadQuestionBank();
 }
@@ -34,7 +38,9 @@ std::unique_ptr<MainWindow> StartProgram() {
   std::unique_ptr<MainWindow> main = MainWindow::Create();
   if (!main) ui::FatalError("载入启动窗口失败");
   MainWindowCreated(*main);
-  if (main->window().IsOpen()) main->window().Show();
+  // Not shown when the version check closed it, nor when the program is being
+  // ended (it ends before its loop).
+  if (main->window().IsOpen() && !ui::TerminationRequested()) main->window().Show();
   return main;
 }
 

@@ -15,7 +15,7 @@ PACKAGES=(
   fonts-noto-cjk xdg-utils
   # tests: a display server, real peers, cross compilers, fuzzing
   xvfb xauth x11-utils imagemagick xdotool xclip
-  nginx-light python3-aiosmtpd python3
+  nginx-light python3-aiosmtpd python3 openssl
   mingw-w64 clang libclang-rt-14-dev
   curl
 )

@@ -12,13 +12,16 @@ std::optional<UpdateSources> testSources;  // user-interface thread only
 
 void SetUpdateSourcesForTesting(std::optional<UpdateSources> sources) { testSources = std::move(sources); }
 
-void CheckVersion(ui::Window& mainWindow) {
-  CheckVersion(mainWindow, testSources ? *testSources : UpdateSources::Installed());
+void CheckVersion(ui::Window& mainWindow, const std::atomic<bool>* ending) {
+  CheckVersion(mainWindow, testSources ? *testSources : UpdateSources::Installed(), ending);
 }
 
-void CheckVersion(ui::Window& mainWindow, const UpdateSources& sources) {
-  const std::vector<unsigned char> page = FetchUrl(sources.versionUrl);
-  if (IsCurrentVersion(ByteBlock(page.data(), page.size()))) return;
+void CheckVersion(ui::Window& mainWindow, const UpdateSources& sources, const std::atomic<bool>* ending) {
+  // A failed fetch says nothing of its own: its page lacks the record, so the
+  // prompt follows.
+  const FetchResult fetch = FetchUrl(sources.versionUrl, VersionFetchLimits(ending));
+  if (fetch.result.cancelled()) return;
+  if (IsCurrentVersion(ByteBlock(fetch.body.data(), fetch.body.size()))) return;
   if (!ui::AskYesNo(kUpdatePromptText, kUpdatePromptCaption)) EndProgram(0);
   OpenUpdateWindow(sources);
   mainWindow.Close();

@@ -1,73 +1,48 @@
 #include "downloader.hpp"
 
-#include <curl/curl.h>
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <charconv>
 #include <chrono>
+#include <optional>
 #include <string_view>
+
+#include "content_range.hpp"
 
 namespace kv {
 namespace {
 
-bool StartsWithNoCase(std::string_view line, std::string_view prefix) {
-  if (line.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    char a = line[i], b = prefix[i];
-    if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
-    if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
-    if (a != b) return false;
+bool StartsWithNoCase(std::string_view a, std::string_view b) {
+  if (a.size() < b.size()) return false;
+  for (std::size_t i = 0; i < b.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
   }
   return true;
 }
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
-    s.remove_suffix(1);
-  return s;
-}
-
-// One run of DownloadFile.
-class Download {
+// One run of a download: the rules for the final answer and its body, above
+// the transport.
+class Download : public HttpReceiver {
  public:
-  Download(const std::filesystem::path& path, const DownloadHandler& handler, std::int32_t start, bool resume,
-           const DownloadOptions& options)
-      : path_(path), handler_(handler), start_(start), resume_(resume), options_(options), watch_(options.limits) {}
+  Download(const FileOpener& open, std::unique_ptr<ArchiveFile>& file, const DownloadHandler& handler,
+           std::int32_t start, bool resume)
+      : open_(open), file_(file), handler_(handler), start_(start), resume_(resume) {}
 
-  ~Download() { CloseFile(); }
-
-  int Run(const Text& url);
+  UpdateResult Run(const Text& url, const TransferLimits& limits);
 
  private:
-  static std::size_t OnHeader(char* data, std::size_t, std::size_t n, void* self);
-  static std::size_t OnBody(char* data, std::size_t, std::size_t n, void* self);
-
-  bool HeadersEnded();
+  bool OnAnswer(const HttpAnswer& answer) override;
+  bool OnBody(const char* data, std::size_t n) override;
   bool WriteChunk(const char* data, std::size_t n);
-  bool CloseFile();
-  int Fail(const char* message);
 
-  const std::filesystem::path& path_;
+  const FileOpener& open_;
+  std::unique_ptr<ArchiveFile>& file_;
   const DownloadHandler& handler_;
   const std::int32_t start_;
   const bool resume_;
-  const DownloadOptions& options_;
-  detail::TransferWatch watch_;
-  CURL* curl_ = nullptr;
 
-  // The answer whose headers are being read (a redirect starts a new one).
-  bool has_location_ = false;
-  bool chunked_ = false;
-  bool coded_ = false;
-  long long content_length_ = -1;
-
-  // The accepted answer and the local file.
-  bool accepted_ = false;
-  bool restart_ = false;
-  int fd_ = -1;
+  std::optional<std::int64_t> body_length_;    // what the body holds, when known
+  std::optional<std::int64_t> resource_size_;  // what the whole resource holds, when known
   std::uint32_t total_ = 0;
   std::int64_t position_ = 0;
   std::int64_t received_ = 0;
@@ -75,117 +50,80 @@ class Download {
   const char* failure_ = nullptr;
 };
 
-std::size_t Download::OnHeader(char* data, std::size_t, std::size_t n, void* self) {
-  auto* d = static_cast<Download*>(self);
-  d->watch_.Touch();
-  const std::string_view line(data, n);
-  if (StartsWithNoCase(line, "HTTP/")) {
-    d->has_location_ = d->chunked_ = d->coded_ = false;
-    d->content_length_ = -1;
-  } else if (StartsWithNoCase(line, "Location:")) {
-    d->has_location_ = !Trim(line.substr(9)).empty();
-  } else if (StartsWithNoCase(line, "Content-Length:")) {
-    const std::string_view v = Trim(line.substr(15));
-    long long value = -1;
-    const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), value);
-    d->content_length_ = (ec == std::errc() && end == v.data() + v.size() && value >= 0) ? value : -1;
-  } else if (StartsWithNoCase(line, "Transfer-Encoding:")) {
-    d->chunked_ = true;
-  } else if (StartsWithNoCase(line, "Content-Encoding:")) {
-    // Any coding but identity would land in the file still coded.
-    const std::string_view v = Trim(line.substr(17));
-    if (!v.empty() && !(v.size() == 8 && StartsWithNoCase(v, "identity"))) d->coded_ = true;
-  } else if (Trim(line).empty()) {
-    return d->HeadersEnded() ? n : 0;
-  }
-  return n;
-}
-
-// The headers of one answer are complete. Interim answers and redirects that
-// libcurl follows pass by; the final answer is accepted or refused here, and
-// accepting it opens the local file.
-bool Download::HeadersEnded() {
-  if (accepted_) return true;
-  long status = 0;
-  curl_easy_getinfo(curl_, CURLINFO_RESPONSE_CODE, &status);
-  if (status >= 100 && status < 200) return true;
-  if (status >= 300 && status < 400 && has_location_) return true;
-  if (status < 200 || status >= 300 || coded_) {
+// The final answer is accepted or refused here; accepting it opens the local
+// file, so a refused answer leaves no file.
+bool Download::OnAnswer(const HttpAnswer& answer) {
+  // Any coding but identity would land in the file still coded.
+  const bool coded = !answer.content_encoding.empty() &&
+                     !(answer.content_encoding.size() == 8 && StartsWithNoCase(answer.content_encoding, "identity"));
+  // Several ranges in one body are no archive.
+  const bool multipart = StartsWithNoCase(answer.content_type, "multipart/byteranges");
+  if (answer.status < 200 || answer.status >= 300 || coded || multipart) {
     failure_ = kMsgCannotOpenUrl;
     return false;
   }
-  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (resume_ ? 0 : O_TRUNC);
-  fd_ = ::open(path_.c_str(), flags, 0644);
-  if (fd_ < 0) {
+  const bool chunked = !answer.transfer_encoding.empty();
+  const std::optional<std::int64_t> length = chunked ? std::nullopt : answer.content_length;
+  // Any answer but 206 carries the whole resource (a server that ignores the
+  // range, an empty resource): added to the bytes already there it would
+  // corrupt the file, so it starts the file anew.
+  const bool whole = answer.status != 206;
+  if (whole) {
+    body_length_ = length;
+    resource_size_ = length;
+  } else {
+    // A part must begin with the byte asked for and say how long the
+    // resource is; its body is as long as the range.
+    const std::int64_t wanted = resume_ ? start_ : 0;
+    const std::optional<ContentRange> range = ParseContentRange(answer.content_range);
+    if (!range || range->first != wanted || (length && *length != range->length())) {
+      failure_ = kMsgCannotOpenUrl;
+      return false;
+    }
+    body_length_ = range->length();
+    resource_size_ = range->complete;
+  }
+  file_ = open_();
+  if (!file_) {
     failure_ = kMsgCannotOpenFile;
     return false;
   }
-  if (resume_ && ::lseek(fd_, 0, SEEK_END) < 0) {
-    CloseFile();
+  // The part goes right behind the bytes before `start`, which the file must hold.
+  const std::optional<std::int64_t> held = file_->Size();
+  const std::int64_t at = whole ? 0 : (resume_ ? start_ : 0);
+  if (!held || *held < at || !file_->Resize(at)) {
     failure_ = kMsgCannotOpenFile;
     return false;
   }
-  // A server that ignores the range sends the whole resource with 200; added
-  // to the bytes already there it would corrupt the file, so its first byte
-  // starts the file anew.
-  restart_ = resume_ && start_ != 0 && status == 200;
-  accepted_ = true;
-  position_ = resume_ ? start_ : 0;
-  total_ = (content_length_ >= 0 && !chunked_) ? static_cast<std::uint32_t>(content_length_) : 0;
-  if (chunked_) content_length_ = -1;
+  position_ = at;
+  total_ = length ? static_cast<std::uint32_t>(*length) : 0;
   started_ = std::chrono::steady_clock::now();
   return true;
 }
 
-std::size_t Download::OnBody(char* data, std::size_t, std::size_t n, void* self) {
-  auto* d = static_cast<Download*>(self);
-  d->watch_.Touch();
-  // A body without accepted headers is one libcurl did not follow on from.
-  if (!d->accepted_ && !d->HeadersEnded()) return CURL_WRITEFUNC_ERROR;
+bool Download::OnBody(const char* data, std::size_t n) {
   // One block of received bytes, read in chunks of at most 10240 bytes: each
   // chunk is written once and reported once.
   for (std::size_t done = 0; done < n;) {
     const std::size_t chunk = n - done < kDownloadChunk ? n - done : kDownloadChunk;
-    if (!d->WriteChunk(data + done, chunk)) return CURL_WRITEFUNC_ERROR;
+    if (!WriteChunk(data + done, chunk)) return false;
     done += chunk;
   }
-  return n;
+  return true;
 }
 
 bool Download::WriteChunk(const char* data, std::size_t n) {
-  if (fd_ < 0) {
-    // More bytes than the announced length, after the file was closed.
+  if (body_length_ && received_ + static_cast<std::int64_t>(n) > *body_length_) {
+    // More bytes than the announced length.
     failure_ = kMsgReadError;
     return false;
   }
-  if (restart_) {
-    restart_ = false;
-    if (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) != 0) {
-      CloseFile();
-      failure_ = kMsgWriteError;
-      return false;
-    }
-    position_ = 0;
-  }
-  std::size_t done = 0;
-  while (done < n) {
-    const ssize_t w = ::write(fd_, data + done, n - done);
-    if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) {
-      CloseFile();
-      failure_ = kMsgWriteError;
-      return false;
-    }
-    done += static_cast<std::size_t>(w);
-  }
-  position_ += static_cast<std::int64_t>(n);
-  received_ += static_cast<std::int64_t>(n);
-  // The whole body is here: the file is complete on disk and closed before
-  // anybody is told, so the handler may hand it on at once.
-  if (content_length_ >= 0 && received_ == content_length_ && !CloseFile()) {
+  if (!file_->Write(data, n)) {
     failure_ = kMsgWriteError;
     return false;
   }
+  position_ += static_cast<std::int64_t>(n);
+  received_ += static_cast<std::int64_t>(n);
   auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_)
                      .count();
   const auto elapsed32 = static_cast<std::int32_t>(elapsed);
@@ -196,80 +134,58 @@ bool Download::WriteChunk(const char* data, std::size_t n) {
   return true;
 }
 
-bool Download::CloseFile() {
-  if (fd_ < 0) return true;
-  const int rc = ::close(fd_);
-  fd_ = -1;
-  return rc == 0;
-}
-
-int Download::Fail(const char* message) {
-  CloseFile();
-  if (message && options_.message) options_.message(message);
-  return -1;
-}
-
-int Download::Run(const Text& url) {
-  detail::EnsureCurlReady();
-  curl_ = curl_easy_init();
-  if (!curl_) return Fail(kMsgInternetError);
-  struct Cleanup {
-    CURL* c;
-    curl_slist* headers = nullptr;
-    ~Cleanup() {
-      curl_slist_free_all(headers);
-      curl_easy_cleanup(c);
-    }
-  } cleanup{curl_};
-
+UpdateResult Download::Run(const Text& url, const TransferLimits& limits) {
+  HttpGet request;
+  request.url = url;
   std::string_view text(kDownloadHeaders);
   while (true) {
     const std::size_t cut = text.find("\r\n");
-    const std::string line(text.substr(0, cut));
-    curl_slist* list = curl_slist_append(cleanup.headers, line.c_str());
-    if (!list) return Fail(kMsgInternetError);
-    cleanup.headers = list;
+    request.headers.emplace_back(text.substr(0, cut));
     if (cut == std::string_view::npos) break;
     text.remove_prefix(cut + 2);
   }
-  std::string extra[2] = {kNoCacheHeader, {}};
-  if (resume_) extra[1] = "Range:bytes=" + std::to_string(start_) + "-";
-  for (const std::string& line : extra) {
-    if (line.empty()) continue;
-    curl_slist* list = curl_slist_append(cleanup.headers, line.c_str());
-    if (!list) return Fail(kMsgInternetError);
-    cleanup.headers = list;
+  request.headers.emplace_back(kNoCacheHeader);
+  if (resume_) request.headers.push_back("Range:bytes=" + std::to_string(start_) + "-");
+  request.limits = limits;
+
+  switch (RunHttpGet(request, *this)) {
+    case TransferEnd::kCancelled:
+      return UpdateResult::Cancelled();
+    case TransferEnd::kNoClient:
+      return UpdateResult::Failed(kMsgInternetError);
+    case TransferEnd::kNoAnswer:
+      return UpdateResult::Failed(kMsgCannotOpenUrl);
+    case TransferEnd::kBroken:
+    case TransferEnd::kStopped:
+      return UpdateResult::Failed(failure_ ? failure_ : kMsgReadError);
+    case TransferEnd::kEnded:
+      break;
   }
-
-  if (url.find('\0') != Text::npos) return Fail(kMsgCannotOpenUrl);
-  curl_easy_setopt(curl_, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, cleanup.headers);
-  // libcurl takes from the socket in blocks of up to 100 KiB, as an HTTP
-  // client buffers; each block is read from in chunks of at most 10240 bytes
-  // (OnBody). Socket reads of one chunk each cost a fifth of the throughput.
-  curl_easy_setopt(curl_, CURLOPT_BUFFERSIZE, 102400L);
-  curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, &Download::OnHeader);
-  curl_easy_setopt(curl_, CURLOPT_HEADERDATA, this);
-  curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &Download::OnBody);
-  curl_easy_setopt(curl_, CURLOPT_WRITEDATA, this);
-  watch_.Apply(curl_);
-
-  const CURLcode rc = curl_easy_perform(curl_);
-  if (watch_.Cancelled()) return Fail(nullptr);
-  if (failure_) return Fail(failure_);
-  if (rc != CURLE_OK) return Fail(accepted_ ? kMsgReadError : kMsgCannotOpenUrl);
-  // An empty body: the headers were never judged by a body callback.
-  if (!accepted_ && !HeadersEnded()) return Fail(failure_);
-  if (!CloseFile()) return Fail(kMsgWriteError);
-  return 0;
+  // Complete means the bytes on disk are the whole resource; an answer that
+  // ended cleanly with fewer leaves what it brought and completes nothing.
+  if (!resource_size_) return UpdateResult::Done();
+  const std::optional<std::int64_t> held = file_ ? file_->Size() : std::nullopt;
+  if (!held || *held != *resource_size_) return UpdateResult::Failed(kMsgReadError);
+  return UpdateResult::Complete();
 }
 
 }  // namespace
 
-int DownloadFile(const Text& url, const std::filesystem::path& path, const DownloadHandler& handler,
-                 std::int32_t start, bool resume, const DownloadOptions& options) {
-  Download run(path, handler, start, resume, options);
-  return run.Run(url);
+UpdateResult DownloadInto(const Text& url, const FileOpener& open, std::unique_ptr<ArchiveFile>& file,
+                          const DownloadHandler& handler, std::int32_t start, bool resume,
+                          const TransferLimits& limits) {
+  file.reset();
+  Download run(open, file, handler, start, resume);
+  return run.Run(url, limits);
+}
+
+UpdateResult DownloadFile(const Text& url, const std::filesystem::path& path, const DownloadHandler& handler,
+                          std::int32_t start, bool resume, const TransferLimits& limits) {
+  std::unique_ptr<ArchiveFile> file;
+  UpdateResult result = DownloadInto(url, [&] { return ArchiveFile::Open(path, !resume); }, file, handler, start, resume, limits);
+  // The bytes are in the file once it is closed; a close that fails lost some.
+  if (file && !file->Close() && result.ended()) return UpdateResult::Failed(kMsgWriteError);
+  return result;
 }
 
 }  // namespace kv

@@ -6,9 +6,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 
-#include "http_transfer.hpp"
+#include "archive_file.hpp"
+#include "http_transport.hpp"
 #include "text.hpp"
+#include "update_result.hpp"
 
 namespace kv {
 
@@ -21,14 +24,6 @@ inline constexpr char kDownloadHeaders[] =
 inline constexpr char kNoCacheHeader[] = "Pragma: no-cache";
 inline constexpr std::size_t kDownloadChunk = 10240;
 
-// Messages of a download; each is shown with the caption kMessageCaption.
-inline constexpr char kMessageCaption[] = "信息：";
-inline constexpr char kMsgInternetError[] = "Internet连接错误!";
-inline constexpr char kMsgCannotOpenUrl[] = "不能打开该URL!";
-inline constexpr char kMsgCannotOpenFile[] = "不能打开本地的文件!";
-inline constexpr char kMsgReadError[] = "读文件出错!";
-inline constexpr char kMsgWriteError[] = "写文件出错!";
-
 // Called after every chunk written, on the downloading thread, with:
 // total (the answer's Content-Length, 0 when it has none), position (the bytes
 // the local file should now hold, low 32 bits), elapsed milliseconds since the
@@ -36,25 +31,28 @@ inline constexpr char kMsgWriteError[] = "写文件出错!";
 using DownloadHandler =
     std::function<void(std::int32_t total, std::int32_t position, std::int32_t elapsed, std::int32_t received)>;
 
-// Shows a message to the user and returns once it has been acknowledged.
-using MessageSink = std::function<void(const Text& message)>;
-
-struct DownloadOptions {
-  MessageSink message;  // failures are reported here; nothing is shown when empty
-  TransferLimits limits;
-};
-
 // Copies `url` into the file at `path`.
 //  resume off: the file is created anew; positions count from 0.
-//  resume on: "Range:bytes=<start>-" is sent, an existing file is kept and the
-//    bytes are appended at its end; positions count from `start`. When the
-//    server ignores the range (200 for a start other than 0), the whole
-//    resource replaces the file and positions count from 0.
-// Only a 2xx final answer without content coding is written; after the last
-// byte of a body of known length the file is closed before the handler hears of
-// it. Returns 0 when the data has ended, -1 after a failure that has been
-// reported through options.message (or after a cancel, which reports nothing).
-int DownloadFile(const Text& url, const std::filesystem::path& path, const DownloadHandler& handler,
-                 std::int32_t start, bool resume, const DownloadOptions& options = {});
+//  resume on: "Range:bytes=<start>-" is sent; a 206 answer's bytes are
+//    appended to the existing file and positions count from `start`. Any
+//    other 2xx answer is the whole resource: it replaces the file (also when
+//    its body is empty) and positions count from 0.
+// Only a 2xx final answer without content coding is written. The result is
+// Complete once a body of known length arrived whole and the file is closed,
+// Done when a body without length ended, Failed with the message for the
+// user, or Cancelled (limits.cancel; nothing to show).
+UpdateResult DownloadFile(const Text& url, const std::filesystem::path& path, const DownloadHandler& handler,
+                          std::int32_t start, bool resume, const TransferLimits& limits = {});
+
+// Gives the file a download writes to; called once the final answer has been
+// accepted, so a refused answer leaves no file. Null when it cannot be had.
+using FileOpener = std::function<std::unique_ptr<ArchiveFile>()>;
+
+// DownloadFile into the file `open` gives, which is handed back in `file`
+// still open (for the caller to make durable and put in place), or null when
+// it was never opened.
+UpdateResult DownloadInto(const Text& url, const FileOpener& open, std::unique_ptr<ArchiveFile>& file,
+                          const DownloadHandler& handler, std::int32_t start, bool resume,
+                          const TransferLimits& limits = {});
 
 }  // namespace kv

@@ -76,15 +76,24 @@ void ShowAndWait(const std::shared_ptr<DownloadContext>& context, const Text& me
 }
 
 void RunDownload(std::shared_ptr<DownloadContext> context) {
-  DownloadOptions options;
-  options.limits.cancel = &context->cancel;
-  options.message = [context](const Text& message) { ShowAndWait(context, message); };
-  DownloadArchive(
+  TransferLimits limits;
+  limits.cancel = &context->cancel;
+  const UpdateResult result = DownloadArchive(
       context->sourceUrl, context->target,
       [context](std::int32_t total, std::int32_t position, std::int32_t elapsed, std::int32_t received) {
         ProgressHandler(context, total, position, elapsed, received);
       },
-      options);
+      limits);
+  // The update is done only when the archive is complete and in place; a
+  // failure is told before the worker ends.
+  if (result.complete()) {
+    ShowAndWait(context, kMsgDownloadComplete, [context] {
+      ui::OpenFile(context->target.archive);
+      EndProgram(0);
+    });
+  } else if (result.failed()) {
+    ShowAndWait(context, result.message());
+  }
   {
     std::lock_guard lock(context->mutex);
     context->workerDone = true;
@@ -150,18 +159,6 @@ void ProgressHandler(const std::shared_ptr<DownloadContext>& context, std::int32
     w.SetText(UpdateForm::sizeLabel, ByteCount(total));
     w.SetText(UpdateForm::doneLabel, ByteCount(position));
   });
-  if (static_cast<std::uint32_t>(total) != static_cast<std::uint32_t>(position)) return;
-
-  // The download closed the .part before this report; it takes the archive's
-  // name only now that it is complete.
-  if (!FinishArchive(context->target)) {
-    ShowAndWait(context, kMsgWriteError);
-    return;
-  }
-  ShowAndWait(context, "下载完成!", [context] {
-    ui::OpenFile(context->target.archive);
-    EndProgram(0);
-  });
 }
 
 void ReleaseDownloadContext() {
@@ -171,7 +168,7 @@ void ReleaseDownloadContext() {
   std::unique_lock lock(context->mutex);
   context->cancel = true;
   context->changed.notify_all();
-  // The transfer looks at the flag at least once a second, also while it waits.
+  // The transport looks at the flag every 100 ms, also while it waits.
   context->changed.wait_for(lock, std::chrono::seconds(5), [&] { return context->workerDone; });
 }
 

@@ -38,9 +38,9 @@ struct DownloadContext;
 
 // The download's handler, on the worker thread after every chunk: bar maximum
 // and size label from total, bar position and done label from position (the
-// bar in units of 10000 bytes). When position reaches total the archive is
-// put in place, "下载完成!" is shown, and after OK the desktop opens the archive
-// and the program ends with exit code 0.
+// bar in units of 10000 bytes). It only shows the numbers: the update is
+// finished (下载完成!, the desktop opens the archive, the program ends with
+// exit code 0) once the download says the archive is complete and in place.
 void ProgressHandler(const std::shared_ptr<DownloadContext>& context, std::int32_t total, std::int32_t position,
                      std::int32_t elapsed, std::int32_t received);
 

@@ -15,18 +15,18 @@ int main(int argc, char** argv) {
   }
   std::int64_t reports = 0;
   std::int32_t last = 0;
-  kv::DownloadOptions options;
-  options.message = [](const kv::Text& m) { std::fprintf(stderr, "message: %s\n", m.c_str()); };
   const auto start = std::chrono::steady_clock::now();
-  const int rc = kv::DownloadFile(argv[1], argv[2], [&](std::int32_t, std::int32_t position, std::int32_t, std::int32_t) {
-    ++reports;
-    last = position;
-  }, 0, false, options);
+  const kv::UpdateResult result =
+      kv::DownloadFile(argv[1], argv[2], [&](std::int32_t, std::int32_t position, std::int32_t, std::int32_t) {
+        ++reports;
+        last = position;
+      }, 0, false);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   const double bytes = static_cast<double>(static_cast<std::uint32_t>(last));
   std::printf("seconds=%.3f bytes=%.0f mib_per_s=%.1f reports=%lld peak_rss_kib=%ld\n", seconds, bytes,
               bytes / seconds / (1 << 20), static_cast<long long>(reports), usage.ru_maxrss);
-  return rc == 0 ? 0 : 1;
+  if (result.failed()) std::fprintf(stderr, "message: %s\n", result.message().c_str());
+  return result.complete() ? 0 : 1;
 }

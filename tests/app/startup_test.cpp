@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QScreen>
 #include <QTest>
 #include <csignal>
+#include <sys/socket.h>
+#include <thread>
 
 #include "check_version.hpp"
 #include "exit_cleanup.hpp"
@@ -75,5 +78,45 @@ TEST(Program, StartsAndEndsCleanlyOnRequest) {
   EXPECT_EQ(program.exitCode(), 0);
 }
 #endif
+
+// A termination signal ends the program within a second even while the
+// version page is still arriving, and the exit clean-up runs.
+TEST(Program, TerminationSignalEndsAFetchThatNeverFinishes) {
+  kv::test::App();
+  // One byte every 200 ms, for longer than the test waits.
+  kv::test::HttpPeer page(
+      [](const kv::test::HttpRequest&, kv::test::PeerConnection& c) {
+        c.Send("HTTP/1.0 200 OK\r\n\r\n");
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(12);
+        while (std::chrono::steady_clock::now() < end && ::send(c.fd(), "x", 1, MSG_NOSIGNAL) == 1)
+          std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      },
+      std::chrono::seconds(60), true);
+  for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(sig);
+    const std::size_t before = page.Requests().size();
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    program.setProcessEnvironment(env);
+    program.start(KV_STARTUP_DRIVER, {QString::fromStdString(page.Url("/version.htm"))});
+    ASSERT_TRUE(program.waitForStarted(10000));
+    for (int i = 0; i < 500 && page.Requests().size() == before; ++i) QTest::qWait(20);
+    ASSERT_GT(page.Requests().size(), before);
+    QTest::qWait(300);  // well into the fetch
+    ::kill(static_cast<pid_t>(program.processId()), sig);
+    QElapsedTimer took;
+    took.start();
+    const bool ended = program.waitForFinished(1000);
+    if (!ended) {
+      program.kill();
+      program.waitForFinished(5000);
+    }
+    EXPECT_TRUE(ended) << "still running a second after the signal";
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_TRUE(program.readAllStandardOutput().contains("clean-up ran"));
+  }
+}
 
 }  // namespace

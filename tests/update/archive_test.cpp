@@ -8,6 +8,7 @@
 
 #include "archive.hpp"
 #include "http_peer.hpp"
+#include "result_print.hpp"
 #include "test_files.hpp"
 
 namespace kv {
@@ -52,19 +53,37 @@ TEST_F(ArchiveTest, UnwritableProgramFolderFallsBackToDownloads) {
 
   // The whole way: download into the fallback, finish, the archive is there.
   test::HttpPeer peer([](const test::HttpRequest&, test::PeerConnection& c) { c.Send(test::Answer(200, "RAR!")); });
-  bool finished = false;
-  EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, [&](std::int32_t total, std::int32_t pos, std::int32_t, std::int32_t) {
-    if (total == pos) finished = FinishArchive(t);
-  }), 0);
-  EXPECT_TRUE(finished);
+  EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, {}), UpdateResult::Complete());
   EXPECT_EQ(ReadFile(t.archive), "RAR!");
+}
+
+// The run's own file moves over the archive only while its name still leads
+// to it: a file someone else put at that name is never renamed in its place.
+TEST_F(ArchiveTest, RenameMovesOnlyTheRunsOwnFile) {
+  const ArchiveTarget t = LocateArchive(dir_, dir_);
+  std::ofstream(t.archive, std::ios::binary) << "previous";
+  for (const bool replaced : {true, false}) {
+    SCOPED_TRACE(replaced ? "name taken over" : "own file");
+    std::unique_ptr<ArchiveFile> own = ArchiveFile::CreateOwn(t.part);
+    ASSERT_TRUE(own);
+    ASSERT_TRUE(own->Write("new archive", 11));
+    ASSERT_TRUE(own->Flush());
+    if (replaced) {
+      fs::remove(t.part);
+      std::ofstream(t.part, std::ios::binary) << "foreign";
+    }
+    EXPECT_EQ(own->RenameOver(t.archive), !replaced);
+    EXPECT_TRUE(own->Close());
+    EXPECT_EQ(ReadFile(t.archive), replaced ? "previous" : "new archive");
+    EXPECT_EQ(fs::exists(t.part), replaced);
+  }
 }
 
 TEST_F(ArchiveTest, IncompleteDownloadNeverReachesTheArchiveName) {
   const ArchiveTarget t = LocateArchive(dir_, dir_);
   std::ofstream(t.archive, std::ios::binary) << "previous";
   std::ofstream(t.part, std::ios::binary) << "stale bytes that must not be resumed";
-  // No length: the end is never recognised, so nothing is finished.
+  // No length: the end is never recognised, so nothing is put in place.
   test::HttpPeer peer([](const test::HttpRequest&, test::PeerConnection& c) {
     c.Send(test::Answer(200, "new body", {}, false));
   });
@@ -72,7 +91,7 @@ TEST_F(ArchiveTest, IncompleteDownloadNeverReachesTheArchiveName) {
   EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, [&](std::int32_t total, std::int32_t pos, std::int32_t, std::int32_t) {
     EXPECT_EQ(total, 0);
     if (total == pos) ++finishes;
-  }), 0);
+  }), UpdateResult::Done());
   EXPECT_EQ(finishes, 0);
   EXPECT_EQ(ReadFile(t.archive), "previous");
   EXPECT_EQ(ReadFile(t.part), "new body");

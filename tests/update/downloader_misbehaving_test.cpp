@@ -9,11 +9,14 @@
 
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <random>
+#include <thread>
 
 #include "archive.hpp"
 #include "downloader.hpp"
 #include "http_peer.hpp"
+#include "result_print.hpp"
 #include "test_files.hpp"
 
 namespace kv {
@@ -32,23 +35,25 @@ class MisbehavingDownload : public ::testing::Test {
   void SetUp() override {
     char tmpl[] = "/tmp/kv-misbehave-XXXXXX";
     dir_ = ::mkdtemp(tmpl);
-    options_.message = [this](const Text& m) { messages_.push_back(m); };
-    options_.limits.connect_timeout = std::chrono::milliseconds(2000);
-    options_.limits.stall_timeout = std::chrono::milliseconds(3000);
+    limits_.connect_timeout = std::chrono::milliseconds(2000);
+    limits_.stall_timeout = std::chrono::milliseconds(3000);
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  // Downloads into `target` and finishes the archive once the handler hears
-  // that the whole length has arrived, as the Update window does.
-  int Download(const std::string& url, const ArchiveTarget& target) {
-    return DownloadArchive(url, target, [&](std::int32_t total, std::int32_t pos, std::int32_t, std::int32_t) {
-      last_position_ = pos;
-      if (total != 0 && total == pos) finished_ = FinishArchive(target);
-    }, options_);
+  // Downloads into `target`, as the Update window does.
+  // A failure's message is also kept in messages_.
+  UpdateResult Download(const std::string& url, const ArchiveTarget& target) {
+    const UpdateResult result =
+        DownloadArchive(url, target, [&](std::int32_t, std::int32_t pos, std::int32_t, std::int32_t) {
+          last_position_ = pos;
+        }, limits_);
+    finished_ = result.complete();
+    if (result.failed()) messages_.push_back(result.message());
+    return result;
   }
 
   fs::path dir_;
-  DownloadOptions options_;
+  TransferLimits limits_;
   std::vector<Text> messages_;
   std::int32_t last_position_ = -1;
   bool finished_ = false;
@@ -60,7 +65,7 @@ TEST_F(MisbehavingDownload, BodyLongerThanItsLengthStopsAtTheLength) {
     c.Send("HTTP/1.1 200 OK\r\nContent-Length: 25000\r\nConnection: close\r\n\r\n" + body);
   });
   const ArchiveTarget t = LocateArchive(dir_, dir_);
-  EXPECT_EQ(Download(peer.Url("/a.rar"), t), 0);
+  EXPECT_TRUE(Download(peer.Url("/a.rar"), t).ended());
   EXPECT_TRUE(messages_.empty());
   EXPECT_TRUE(finished_);
   EXPECT_EQ(last_position_, 25000);
@@ -76,13 +81,104 @@ TEST_F(MisbehavingDownload, BodyShorterThanItsLengthIsAFailedRead) {
   });
   const ArchiveTarget t = LocateArchive(dir_, dir_);
   std::ofstream(t.archive, std::ios::binary) << "previous";
-  EXPECT_EQ(Download(peer.Url("/a.rar"), t), -1);
+  EXPECT_TRUE(Download(peer.Url("/a.rar"), t).failed());
   EXPECT_EQ(messages_, std::vector<Text>{kMsgReadError});
   EXPECT_FALSE(finished_);
   // The old archive is untouched; what arrived is in the .part file.
   EXPECT_EQ(ReadFile(t.archive), "previous");
   EXPECT_TRUE(ReadFile(t.part) == body.substr(0, 12000));
   EXPECT_EQ(last_position_, 12000);
+}
+
+TEST_F(MisbehavingDownload, LengthPast32BitsIsNotCompleteAfterItsLow32Bits) {
+  // 2^32 + 1000 announced, 1000 sent: the reports carry the low 32 bits
+  // (1000 of 1000), the download itself knows better.
+  const std::string body = RandomBytes(1000, 10);
+  HttpPeer peer([&](const HttpRequest&, PeerConnection& c) {
+    c.Send("HTTP/1.1 200 OK\r\nContent-Length: 4294968296\r\n\r\n" + body);
+  });
+  const ArchiveTarget t = LocateArchive(dir_, dir_);
+  std::vector<std::pair<std::int32_t, std::int32_t>> reports;
+  const UpdateResult result = DownloadArchive(peer.Url("/a.rar"), t, [&](std::int32_t total, std::int32_t pos, std::int32_t, std::int32_t) {
+    reports.emplace_back(total, pos);
+  }, limits_);
+  EXPECT_EQ(result, UpdateResult::Failed(kMsgReadError));
+  EXPECT_EQ(reports, (std::vector<std::pair<std::int32_t, std::int32_t>>{{1000, 1000}}));
+  EXPECT_FALSE(fs::exists(t.archive));
+  EXPECT_TRUE(ReadFile(t.part) == body);
+}
+
+// A second run (a second copy of the program) into the same folder used to
+// remove the first run's .part and have its own half-written file renamed
+// over the archive by the first. Now the second run says it cannot open the
+// local file and asks the server for nothing, the first one's archive is
+// whole; and a run that was killed blocks nobody.
+TEST_F(MisbehavingDownload, TwoRunsNeverShareThePart) {
+  const std::string body = RandomBytes(200000, 12);
+  std::atomic<bool> secondDone{false};
+  std::atomic<int> served{0};
+  HttpPeer peer(
+      [&](const HttpRequest&, PeerConnection& c) {
+        const std::string all = Answer(200, body);
+        c.Send(all.substr(0, 100000));
+        const bool first = served++ == 0;
+        for (int i = 0; first && i < 250 && !secondDone; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        c.Send(all.substr(100000));
+      },
+      std::chrono::seconds(30), true);
+  const ArchiveTarget t = LocateArchive(dir_, dir_);
+  auto first = std::async(std::launch::async, [&] { return DownloadArchive(peer.Url("/a.rar"), t, {}, limits_); });
+  while (served == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, {}, limits_), UpdateResult::Failed(kMsgCannotOpenFile));
+  secondDone = true;
+  EXPECT_EQ(first.get(), UpdateResult::Complete());
+  EXPECT_EQ(served.load(), 1);
+  EXPECT_TRUE(ReadFile(t.archive) == body);
+  EXPECT_FALSE(fs::exists(t.part));
+
+  // A run in another process holds the folder, then is killed.
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t holder = ::fork();
+  ASSERT_GE(holder, 0);
+  if (holder == 0) {
+    const auto lock = FolderLock::TryTake(dir_);
+    const char said = lock ? 'y' : 'n';
+    if (::write(ready[1], &said, 1) != 1) ::_exit(1);
+    ::pause();
+    ::_exit(0);
+  }
+  char said = 0;
+  ASSERT_EQ(::read(ready[0], &said, 1), 1);
+  ::close(ready[0]);
+  ::close(ready[1]);
+  EXPECT_EQ(said, 'y');
+  EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, {}, limits_), UpdateResult::Failed(kMsgCannotOpenFile));
+  ::kill(holder, SIGKILL);
+  ::waitpid(holder, nullptr, 0);
+  fs::remove(t.archive);
+  EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, {}, limits_), UpdateResult::Complete());
+  EXPECT_TRUE(ReadFile(t.archive) == body);
+}
+
+// A link planted at the .part name is removed, never written through, and a
+// file left there by an earlier run does not stop the download.
+TEST_F(MisbehavingDownload, PlantedLinkAtThePartIsNeverFollowed) {
+  HttpPeer peer([](const HttpRequest&, PeerConnection& c) { c.Send(Answer(200, "RAR archive")); });
+  const ArchiveTarget t = LocateArchive(dir_, dir_);
+  const fs::path victim = dir_ / "victim";
+  std::ofstream(victim, std::ios::binary) << "not yours";
+  for (const bool dangling : {false, true}) {
+    SCOPED_TRACE(dangling ? "dangling link" : "link to a file");
+    fs::remove(t.archive);
+    fs::create_symlink(dangling ? dir_ / "nowhere" : victim, t.part);
+    EXPECT_EQ(Download(peer.Url("/a.rar"), t), UpdateResult::Complete());
+    EXPECT_EQ(ReadFile(t.archive), "RAR archive");
+    EXPECT_FALSE(fs::is_symlink(t.archive));
+    EXPECT_EQ(ReadFile(victim), "not yours");
+    EXPECT_FALSE(fs::exists(dir_ / "nowhere"));
+  }
 }
 
 TEST_F(MisbehavingDownload, NeitherFolderWritableCannotOpenTheLocalFile) {
@@ -97,7 +193,7 @@ TEST_F(MisbehavingDownload, NeitherFolderWritableCannotOpenTheLocalFile) {
   EXPECT_EQ(t.archive, downloads / ArchiveFileName());
 
   HttpPeer peer([](const HttpRequest&, PeerConnection& c) { c.Send(Answer(200, "RAR!")); });
-  EXPECT_EQ(Download(peer.Url("/a.rar"), t), -1);
+  EXPECT_TRUE(Download(peer.Url("/a.rar"), t).failed());
   EXPECT_EQ(messages_, std::vector<Text>{kMsgCannotOpenFile});
   EXPECT_FALSE(finished_);
   EXPECT_EQ(last_position_, -1);
@@ -119,11 +215,11 @@ TEST_F(MisbehavingDownload, FileThatStopsGrowingHalfWayIsAWriteError) {
     ::signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{25000, 25000};
     if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(3);
-    const int rc = Download(peer.Url("/a.rar"), t);
+    const UpdateResult result = Download(peer.Url("/a.rar"), t);
     std::string said = std::to_string(last_position_) + (finished_ ? " finished" : " open");
     for (const Text& m : messages_) said += "\n" + m;
     if (::write(out[1], said.data(), said.size()) != static_cast<ssize_t>(said.size())) ::_exit(4);
-    ::_exit(rc == -1 ? 0 : 1);
+    ::_exit(result.failed() ? 0 : 1);
   }
   ::close(out[1]);
   std::string said;

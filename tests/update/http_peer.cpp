@@ -112,7 +112,8 @@ void PeerConnection::WaitForClose(std::chrono::milliseconds limit) {
   }
 }
 
-HttpPeer::HttpPeer(Script script, std::chrono::seconds limit) : script_(std::move(script)) {
+HttpPeer::HttpPeer(Script script, std::chrono::seconds limit, bool concurrent)
+    : script_(std::move(script)), concurrent_(concurrent) {
   listen_fd_ = Listen(port_);
   thread_ = std::thread([this, deadline = std::chrono::steady_clock::now() + limit] { Serve(deadline); });
 }
@@ -138,34 +139,43 @@ void HttpPeer::Serve(std::chrono::steady_clock::time_point deadline) {
     if (::poll(&p, 1, 50) <= 0) continue;
     const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) continue;
-    std::string head;
-    char buf[4096];
-    while (head.find("\r\n\r\n") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
-      pollfd c{fd, POLLIN, 0};
-      if (::poll(&c, 1, 50) <= 0) {
-        if (stop_) break;
-        continue;
-      }
-      const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
-      if (n <= 0) break;
-      head.append(buf, static_cast<std::size_t>(n));
+    if (concurrent_) {
+      connections_.emplace_back([this, fd, deadline] { Respond(fd, deadline); });
+    } else {
+      Respond(fd, deadline);
     }
-    const std::size_t end = head.find("\r\n\r\n");
-    if (end == std::string::npos) {
-      ::close(fd);
+  }
+  for (std::thread& t : connections_) t.join();
+}
+
+void HttpPeer::Respond(int fd, std::chrono::steady_clock::time_point deadline) {
+  std::string head;
+  char buf[4096];
+  while (head.find("\r\n\r\n") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+    pollfd c{fd, POLLIN, 0};
+    if (::poll(&c, 1, 50) <= 0) {
+      if (stop_) break;
       continue;
     }
-    HttpRequest request = Parse(head.substr(0, end + 4));
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      requests_.push_back(request);
-    }
-    PeerConnection connection(fd);
-    script_(request, connection);
-    if (connection.fd() >= 0) {
-      ::shutdown(connection.fd(), SHUT_WR);
-      ::close(connection.fd());
-    }
+    const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+    if (n <= 0) break;
+    head.append(buf, static_cast<std::size_t>(n));
+  }
+  const std::size_t end = head.find("\r\n\r\n");
+  if (end == std::string::npos) {
+    ::close(fd);
+    return;
+  }
+  HttpRequest request = Parse(head.substr(0, end + 4));
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    requests_.push_back(request);
+  }
+  PeerConnection connection(fd);
+  script_(request, connection);
+  if (connection.fd() >= 0) {
+    ::shutdown(connection.fd(), SHUT_WR);
+    ::close(connection.fd());
   }
 }
 
@@ -176,6 +186,42 @@ std::string Answer(int status, std::string_view body, std::vector<std::string> h
   out += "Connection: close\r\n\r\n";
   out += body;
   return out;
+}
+
+void ConnectTunnel(const HttpRequest& request, PeerConnection& client, std::string_view answer,
+                   std::chrono::milliseconds limit) {
+  const std::size_t colon = request.target.rfind(':');
+  if (request.method != "CONNECT" || colon == std::string::npos) return;
+  const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  addr.sin_port = htons(static_cast<std::uint16_t>(std::atoi(request.target.c_str() + colon + 1)));
+  if (server < 0 || ::connect(server, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    if (server >= 0) ::close(server);
+    client.Send("HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n");
+    return;
+  }
+  client.Send(answer);
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  char buf[16384];
+  while (std::chrono::steady_clock::now() < deadline) {
+    pollfd p[2] = {{client.fd(), POLLIN, 0}, {server, POLLIN, 0}};
+    if (::poll(p, 2, 50) <= 0) continue;
+    bool closed = false;
+    for (int i = 0; i < 2 && !closed; ++i) {
+      if (!(p[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+      const ssize_t n = ::recv(p[i].fd, buf, sizeof buf, 0);
+      if (n <= 0) {
+        closed = true;
+        break;
+      }
+      PeerConnection to(i == 0 ? server : client.fd());
+      to.Send(std::string_view(buf, static_cast<std::size_t>(n)));
+    }
+    if (closed) break;
+  }
+  ::close(server);
 }
 
 int UnusedPort() {

@@ -1,6 +1,7 @@
 // A scripted HTTP peer on a loopback socket: a thread that takes connections
-// one after the other, reads each request head and lets the test's script
-// answer it byte by byte. It stops on destruction and after its time limit.
+// one after the other (or each on a thread of its own, when concurrent), reads
+// each request head and lets the test's script answer it byte by byte. It
+// stops on destruction and after its time limit.
 #pragma once
 
 #include <atomic>
@@ -45,7 +46,7 @@ class HttpPeer {
  public:
   using Script = std::function<void(const HttpRequest&, PeerConnection&)>;
 
-  explicit HttpPeer(Script script, std::chrono::seconds limit = std::chrono::seconds(30));
+  explicit HttpPeer(Script script, std::chrono::seconds limit = std::chrono::seconds(30), bool concurrent = false);
   ~HttpPeer();
   HttpPeer(const HttpPeer&) = delete;
   HttpPeer& operator=(const HttpPeer&) = delete;
@@ -57,14 +58,17 @@ class HttpPeer {
 
  private:
   void Serve(std::chrono::steady_clock::time_point deadline);
+  void Respond(int fd, std::chrono::steady_clock::time_point deadline);
 
   Script script_;
   int listen_fd_ = -1;
   int port_ = 0;
+  bool concurrent_ = false;
   std::atomic<bool> stop_{false};
   mutable std::mutex mutex_;
   std::vector<HttpRequest> requests_;
   std::thread thread_;
+  std::vector<std::thread> connections_;  // concurrent only; the serving thread's own
 };
 
 // A whole answer: status line, the given header lines, Content-Length unless
@@ -73,5 +77,13 @@ std::string Answer(int status, std::string_view body, std::vector<std::string> h
 
 // A port on 127.0.0.1 on which nothing listens (bound, then released).
 int UnusedPort();
+
+// The script of a CONNECT proxy: answers the CONNECT with `answer` and relays
+// bytes between the client and 127.0.0.1:<port of the request's target>
+// (whatever host it names: tests stay on loopback) until one side closes or
+// `limit` passes.
+void ConnectTunnel(const HttpRequest& request, PeerConnection& client,
+                   std::string_view answer = "HTTP/1.1 200 Connection established\r\nProxy-Agent: test\r\n\r\n",
+                   std::chrono::milliseconds limit = std::chrono::milliseconds(20000));
 
 }  // namespace kv::test

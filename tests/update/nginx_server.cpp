@@ -1,6 +1,7 @@
 #include "nginx_server.hpp"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <grp.h>
 #include <netinet/in.h>
 #include <pwd.h>
@@ -33,7 +34,29 @@ bool Accepts(int port) {
   return ok;
 }
 
-std::string Config(const std::filesystem::path& prefix, const std::filesystem::path& root, int port) {
+// Runs a program that ends by itself (under `timeout`) and waits for it by its
+// pid; true when it exited with 0.
+bool RunToEnd(std::vector<std::string> args) {
+  args.insert(args.begin(), {"timeout", "-s", "KILL", "60"});
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  // Its chatter goes nowhere.
+  posix_spawn_file_actions_t quiet;
+  posix_spawn_file_actions_init(&quiet);
+  posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  const int spawned = ::posix_spawnp(&pid, "timeout", &quiet, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&quiet);
+  if (spawned != 0) return false;
+  int status = 0;
+  if (::waitpid(pid, &status, 0) != pid) return false;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::string Config(const std::filesystem::path& prefix, const std::filesystem::path& root, int port,
+                   const std::optional<TlsFiles>& tls) {
   const std::string p = prefix.string();
   std::ostringstream c;
   c << "daemon off;\n"
@@ -61,7 +84,12 @@ std::string Config(const std::filesystem::path& prefix, const std::filesystem::p
     // Compression is offered for everything; a client must not get it unasked.
     << "  gzip on; gzip_min_length 1; gzip_types application/octet-stream;\n"
     << "  server {\n"
-    << "    listen 127.0.0.1:" << port << ";\n"
+    << "    listen 127.0.0.1:" << port << (tls ? " ssl" : "") << ";\n";
+  if (tls) {
+    c << "    ssl_certificate " << tls->certificate.string() << ";\n"
+      << "    ssl_certificate_key " << tls->key.string() << ";\n";
+  }
+  c << "    server_name _;\n"
     << "    root " << root.string() << ";\n"
     << "    location / { }\n"
     << "  }\n"
@@ -71,7 +99,17 @@ std::string Config(const std::filesystem::path& prefix, const std::filesystem::p
 
 }  // namespace
 
-NginxServer::NginxServer(const std::filesystem::path& root, std::chrono::seconds limit) {
+std::optional<TlsFiles> MakeSelfSignedCertificate(const std::filesystem::path& dir, const std::string& host) {
+  TlsFiles files{dir / "server.crt", dir / "server.key"};
+  const bool made = RunToEnd({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                              "-nodes", "-days", "2", "-subj", "/CN=" + host, "-addext", "subjectAltName=DNS:" + host,
+                              "-keyout", files.key.string(), "-out", files.certificate.string()});
+  if (!made || !std::filesystem::exists(files.certificate)) return std::nullopt;
+  return files;
+}
+
+NginxServer::NginxServer(const std::filesystem::path& root, std::chrono::seconds limit, std::optional<TlsFiles> tls)
+    : tls_(std::move(tls)) {
   char tmpl[] = "/tmp/kv-nginx-XXXXXX";
   if (!::mkdtemp(tmpl)) return;
   prefix_ = tmpl;
@@ -89,7 +127,7 @@ NginxServer::~NginxServer() {
 bool NginxServer::Start(const std::filesystem::path& root, std::chrono::seconds limit) {
   port_ = UnusedPort();
   const std::filesystem::path conf = prefix_ / "nginx.conf";
-  std::ofstream(conf) << Config(prefix_, root, port_);
+  std::ofstream(conf) << Config(prefix_, root, port_, tls_);
   const std::string seconds = std::to_string(limit.count());
   std::vector<std::string> args = {"timeout", "-s", "TERM", "-k", "5", seconds, "/usr/sbin/nginx",
                                    "-c",      conf.string(), "-p", prefix_.string() + "/",
@@ -129,7 +167,7 @@ void NginxServer::Stop() {
 }
 
 std::string NginxServer::Url(std::string_view path) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + std::string(path);
+  return (tls_ ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_) + std::string(path);
 }
 
 std::string NginxServer::ErrorLog() const {

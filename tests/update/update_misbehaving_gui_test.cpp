@@ -1,6 +1,8 @@
-// The Update window when the disk misbehaves: no folder that can be written,
-// and a file that stops taking bytes half-way. The driver runs in a child
-// process (optionally with a file size limit) against scripted peers.
+// The Update window when peers and disks misbehave: answers whose numbers look
+// complete when the archive is not, two copies of the program updating into
+// one folder, no folder that can be written, and a file that stops taking
+// bytes half-way. The driver runs in a child process (optionally with a file
+// size limit) against scripted peers.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
@@ -11,6 +13,8 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <thread>
 
 #include "http_peer.hpp"
 #include "test_files.hpp"
@@ -49,6 +53,83 @@ class UpdateWindowOnABadDisk : public ::testing::Test {
   HttpPeer pages_{[](const HttpRequest&, PeerConnection& c) { c.Send(Answer(200, kNewerPage)); }};
   fs::path dir_;
 };
+
+// The window finishes only when the downloader says the archive is complete,
+// not when the reported position reaches the reported total.
+TEST_F(UpdateWindowOnABadDisk, ReportsThatLookCompleteDoNotFinishTheUpdate) {
+  const std::string part = test::RandomBytes(1000, 21);
+  struct Case {
+    const char* name;
+    std::string head;  // the answer's head; `part` follows, then the connection closes
+    std::string state;  // the window when the failure is shown
+  };
+  const std::vector<Case> cases = {
+      // A range of 1000 bytes out of 5000: the reports say 1000 of 1000.
+      {"first range only", "HTTP/1.1 206 Partial\r\nContent-Range: bytes 0-999/5000\r\nContent-Length: 1000\r\n\r\n",
+       U(u8"state size=1000字节 done=1000字节 bar=0/0 button=0 visible=1")},
+      // 2^32 + 1000 bytes: the low 32 bits of the length are 1000.
+      {"length past 32 bits", "HTTP/1.1 200 OK\r\nContent-Length: 4294968296\r\n\r\n",
+       U(u8"state size=1000字节 done=1000字节 bar=0/0 button=0 visible=1")},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HttpPeer server([&](const HttpRequest&, PeerConnection& conn) {
+      conn.Send(c.head + part);
+      std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    });
+    const fs::path program = dir_ / "bin";
+    fs::create_directories(program);
+    const std::string out = RunToEnd(
+        {"yes-fail", pages_.Url("/version.htm"), server.Url("/a.rar"), program.string(), (dir_ / "Downloads").string()});
+    ASSERT_FALSE(out.empty()) << "the driver did not end by itself";
+    EXPECT_EQ(out.find(U(u8"下载完成!")), std::string::npos) << out;
+    EXPECT_NE(out.find(U(u8"message 信息： | 读文件出错! modal=0\n") + c.state + "\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("\nopen "), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(program / kArchiveUtf8));
+    EXPECT_TRUE(ReadFile(program / (kArchiveUtf8 + ".part")) == part);
+    fs::remove_all(program);
+  }
+}
+
+// Two copies of the program update into one folder at the same time: one
+// downloads and opens the archive, the other says it cannot and opens nothing.
+TEST_F(UpdateWindowOnABadDisk, TwoCopiesUpdatingOneFolder) {
+  const std::string archive = test::RandomBytes(300000, 22);
+  std::atomic<bool> secondEnded{false};
+  std::atomic<int> served{0};
+  HttpPeer server(
+      [&](const HttpRequest&, PeerConnection& c) {
+        const std::string all = Answer(200, archive);
+        c.Send(all.substr(0, 100000));
+        // The first download waits half-way until the second copy has ended.
+        const bool firstRequest = served++ == 0;
+        for (int i = 0; firstRequest && i < 400 && !secondEnded; ++i)
+          std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        c.Send(all.substr(100000));
+      },
+      std::chrono::seconds(30), true);
+  const fs::path program = dir_ / "bin";
+  fs::create_directory(program);
+  const std::vector<std::string> args = {"yes-download", pages_.Url("/version.htm"), server.Url("/a.rar"),
+                                         program.string(), (dir_ / "Downloads").string()};
+  auto first = std::async(std::launch::async, [&] { return test::RunDriver(args); });
+  for (int i = 0; i < 500 && server.Requests().empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  ASSERT_EQ(server.Requests().size(), 1u);
+  const test::Child second = test::RunDriver(args);
+  secondEnded = true;
+  const test::Child one = first.get();
+
+  EXPECT_EQ(one.exitCode, 0) << one.out;
+  EXPECT_EQ(second.exitCode, 0) << second.out;
+  const std::string opened = "open " + (program / kArchiveUtf8).string();
+  EXPECT_TRUE(one.Has(U(u8"message 信息： | 下载完成! modal=0"))) << one.out;
+  EXPECT_TRUE(one.Has(opened)) << one.out;
+  EXPECT_TRUE(second.Has(U(u8"message 信息： | 不能打开本地的文件! modal=0"))) << second.out;
+  EXPECT_EQ(second.out.find("\nopen "), std::string::npos) << second.out;
+  EXPECT_EQ(server.Requests().size(), 1u);
+  EXPECT_TRUE(ReadFile(program / kArchiveUtf8) == archive);
+  EXPECT_FALSE(fs::exists(program / (kArchiveUtf8 + ".part")));
+}
 
 TEST_F(UpdateWindowOnABadDisk, NoWritableFolderSaysSoAndKeepsTheWindow) {
   HttpPeer server([](const HttpRequest&, PeerConnection& c) { c.Send(Answer(200, "RAR archive")); });

@@ -2,11 +2,15 @@
 // record in a served page decides whether this copy is current.
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+
 #include <cstdlib>
 #include <map>
+#include <thread>
 
 #include "gbk_bytes.hpp"
 #include "http_peer.hpp"
+#include "result_print.hpp"
 #include "version_check.hpp"
 
 namespace kv {
@@ -53,7 +57,7 @@ TEST(VersionPage, RecordInServedPages) {
     c.Send(it == pages.end() ? Answer(404, "") : Answer(200, it->second.first));
   });
   for (const auto& [path, page] : pages) {
-    const std::vector<unsigned char> body = FetchUrl(peer.Url(path), Quick());
+    const std::vector<unsigned char> body = FetchUrl(peer.Url(path), Quick()).body;
     EXPECT_EQ(std::string(body.begin(), body.end()), page.first) << path;
     EXPECT_EQ(LatestVersion(View(body)), page.second) << path;
     EXPECT_EQ(IsCurrentVersion(View(body)), page.second == "v1.9") << path;
@@ -106,19 +110,25 @@ TEST(VersionPage, StatusRedirectsAndFailures) {
     }
   });
   // The redirect is followed and the final answer is the page.
-  EXPECT_TRUE(IsCurrentVersion(View(FetchUrl(peer.Url("/moved"), Quick()))));
+  EXPECT_TRUE(IsCurrentVersion(View(FetchUrl(peer.Url("/moved"), Quick()).body)));
   // The status is not examined: an error page is read like any page.
-  EXPECT_TRUE(IsCurrentVersion(View(FetchUrl(peer.Url("/error"), Quick()))));
+  EXPECT_TRUE(IsCurrentVersion(View(FetchUrl(peer.Url("/error"), Quick()).body)));
   // Endless redirects and other schemes give nothing usable.
-  EXPECT_FALSE(IsCurrentVersion(View(FetchUrl(peer.Url("/loop"), Quick()))));
+  EXPECT_FALSE(IsCurrentVersion(View(FetchUrl(peer.Url("/loop"), Quick()).body)));
   EXPECT_EQ(peer.Requests().size(), 2u + 1u + 11u);
-  EXPECT_TRUE(FetchUrl(peer.Url("/ftp"), Quick()).empty());
+  const FetchResult ftp = FetchUrl(peer.Url("/ftp"), Quick());
+  EXPECT_TRUE(ftp.body.empty());
+  EXPECT_EQ(ftp.result, UpdateResult::Failed(kMsgCannotOpenUrl));
   // A broken transfer keeps what arrived.
-  const auto partial = FetchUrl(peer.Url("/reset"), Quick());
-  EXPECT_EQ(std::string(partial.begin(), partial.end()), "first bytes");
+  const FetchResult partial = FetchUrl(peer.Url("/reset"), Quick());
+  EXPECT_EQ(std::string(partial.body.begin(), partial.body.end()), "first bytes");
+  EXPECT_EQ(partial.result, UpdateResult::Failed(kMsgReadError));
   // Nothing listening, and an address that is no URL.
-  EXPECT_TRUE(FetchUrl("http://127.0.0.1:" + std::to_string(test::UnusedPort()) + "/v.htm", Quick()).empty());
-  EXPECT_TRUE(FetchUrl("not a url", Quick()).empty());
+  for (const std::string& url : {"http://127.0.0.1:" + std::to_string(test::UnusedPort()) + "/v.htm", std::string("not a url")}) {
+    const FetchResult none = FetchUrl(url, Quick());
+    EXPECT_TRUE(none.body.empty()) << url;
+    EXPECT_EQ(none.result, UpdateResult::Failed(kMsgCannotOpenUrl)) << url;
+  }
   EXPECT_FALSE(IsCurrentVersion({}));
 }
 
@@ -130,16 +140,52 @@ TEST(VersionPage, SilentServerTimesOut) {
   TransferLimits limits = Quick();
   limits.stall_timeout = std::chrono::milliseconds(300);
   const auto start = std::chrono::steady_clock::now();
-  const auto body = FetchUrl(peer.Url("/v.htm"), limits);
+  const auto body = FetchUrl(peer.Url("/v.htm"), limits).body;
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2400));
   EXPECT_FALSE(IsCurrentVersion(View(body)));
+}
+
+// A page that never ends, or ends far too late, must not hold start-up: the
+// fetch stops at its deadline, and a body is cut at 1 MiB (the record sits
+// near the start of a small page).
+TEST(VersionPage, FetchIsBoundedInTimeAndSize) {
+  const std::string record = "最新版本:v1.9!!!!!!";
+  const std::string filler(1u << 20, 'x');
+  HttpPeer peer(
+      [&](const HttpRequest& r, PeerConnection& c) {
+        if (r.target == "/trickle") {
+          c.Send("HTTP/1.0 200 OK\r\n\r\n" + record.substr(0, 4));
+          const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+          while (std::chrono::steady_clock::now() < end && ::send(c.fd(), "x", 1, MSG_NOSIGNAL) == 1)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        } else if (r.target == "/record-late") {
+          c.Send(Answer(200, filler + record + filler));
+        } else {
+          c.Send(Answer(200, record + filler + filler));
+        }
+      },
+      std::chrono::seconds(30), true);
+  TransferLimits limits = Quick();
+  limits.total = std::chrono::milliseconds(700);
+  const auto start = std::chrono::steady_clock::now();
+  const FetchResult trickle = FetchUrl(peer.Url("/trickle"), limits);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(3000));
+  EXPECT_EQ(trickle.result, UpdateResult::Failed(kMsgReadError));
+  EXPECT_FALSE(IsCurrentVersion(View(trickle.body)));
+
+  const FetchResult late = FetchUrl(peer.Url("/record-late"), Quick());
+  EXPECT_EQ(late.body.size(), std::size_t{1} << 20);
+  EXPECT_FALSE(IsCurrentVersion(View(late.body)));
+  const FetchResult early = FetchUrl(peer.Url("/record-early"), Quick());
+  EXPECT_EQ(early.body.size(), std::size_t{1} << 20);
+  EXPECT_TRUE(IsCurrentVersion(View(early.body)));
 }
 
 TEST(VersionPage, ProxyFromEnvironment) {
   // The page's own host does not exist; the proxy named by http_proxy answers.
   HttpPeer proxy([](const HttpRequest&, PeerConnection& c) { c.Send(Answer(200, "最新版本:v1.9!!!!!!")); });
   ::setenv("http_proxy", proxy.Url("").c_str(), 1);
-  const auto body = FetchUrl("http://version.kelvaro.invalid/v.htm#top", Quick());
+  const auto body = FetchUrl("http://version.kelvaro.invalid/v.htm#top", Quick()).body;
   ::unsetenv("http_proxy");
   EXPECT_TRUE(IsCurrentVersion(View(body)));
   const auto requests = proxy.Requests();
