@@ -9,6 +9,8 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools
   libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  # build: the data the fold and pinyin tables are generated from
+  opencc rime-data-luna-pinyin rime-data-pinyin-simp
   # run: a CJK font for the Chinese texts, the desktop's opener
   fonts-noto-cjk xdg-utils
   # tests: a display server, real peers, cross compilers, fuzzing
