@@ -1,0 +1,39 @@
+#include "tolerant_index.hpp"
+
+#include "fold.hpp"
+#include "pinyin.hpp"
+
+namespace kv {
+
+TolerantIndex::TolerantIndex(const TextArray& bank) {
+  std::size_t bytes = 0;
+  for (const Text& line : bank) bytes += line.size();
+  folded_.reserve(bytes);
+  readings_.reserve(bytes);
+  foldedStart_.reserve(bank.size() + 1);
+  readingStart_.reserve(bank.size() + 1);
+  sizes_.reserve(bank.size());
+  for (const Text& line : bank) {
+    AppendFolded(line, folded_);
+    AppendReadingSets(line, readings_);
+    foldedStart_.push_back(static_cast<std::uint32_t>(folded_.size()));
+    readingStart_.push_back(static_cast<std::uint32_t>(readings_.size()));
+    sizes_.push_back(static_cast<std::uint32_t>(line.size()));
+  }
+  folded_.shrink_to_fit();
+  readings_.shrink_to_fit();
+}
+
+bool TolerantIndex::Describes(const TextArray& bank) const {
+  if (bank.size() != sizes_.size()) return false;
+  for (std::size_t i = 0; i < bank.size(); ++i)
+    if (bank[i].size() != sizes_[i]) return false;
+  return true;
+}
+
+std::size_t TolerantIndex::MemoryBytes() const {
+  return sizeof *this + folded_.capacity() + readings_.capacity() * sizeof(std::uint16_t) +
+         (foldedStart_.capacity() + readingStart_.capacity() + sizes_.capacity()) * sizeof(std::uint32_t);
+}
+
+}  // namespace kv
