@@ -33,6 +33,10 @@ class TolerantIndex {
                                                               readingStart_[line + 1] - readingStart_[line]);
   }
 
+  // Whether the folded line holds an ASCII letter: a keyword of letters can
+  // occur in it as letters only then.
+  bool HasLetters(std::size_t line) const { return letters_[line] != 0; }
+
   // Bytes held for the index.
   std::size_t MemoryBytes() const;
 
@@ -42,6 +46,7 @@ class TolerantIndex {
   std::vector<std::uint16_t> readings_;
   std::vector<std::uint32_t> readingStart_{0};
   std::vector<std::uint32_t> sizes_;
+  std::vector<std::uint8_t> letters_;
 };
 
 }  // namespace kv

@@ -24,8 +24,12 @@ bool TolerantQuery::Matches(const TolerantIndex& index, std::size_t line) const 
   if (pieces_.empty()) return false;
   const std::string_view folded = index.Folded(line);
   for (const Piece& piece : pieces_) {
-    if (FindOnBoundary(folded, piece.folded) != std::string_view::npos) continue;
-    if (piece.pinyin && piece.pinyin->Matches(index.ReadingSets(line))) continue;
+    if (piece.pinyin) {
+      if (index.HasLetters(line) && FindOnBoundary(folded, piece.folded) != std::string_view::npos) continue;
+      if (piece.pinyin->Matches(index.ReadingSets(line))) continue;
+    } else if (FindOnBoundary(folded, piece.folded) != std::string_view::npos) {
+      continue;
+    }
     return false;
   }
   return true;

@@ -59,6 +59,10 @@ PinyinPattern::PinyinPattern(std::string_view k) : steps_(tables::kSyllableCount
       if (rest.size() <= s.size() && s.substr(0, rest.size()) == rest) t.end |= bit;
     }
   }
+  starts_.assign(tables::kReadingSetCount, 0);
+  for (std::uint16_t set = 1; set < starts_.size(); ++set)
+    for (const std::uint16_t y : ReadingSyllables(set))
+      if ((steps_[y].one | steps_[y].two | steps_[y].full | steps_[y].end) & 1) starts_[set] = 1;
 }
 
 std::uint64_t PinyinPattern::Advance(std::uint16_t set, std::uint64_t at, bool& ends) const {
@@ -77,7 +81,9 @@ bool PinyinPattern::Matches(std::span<const std::uint16_t> sets) const {
   // keyword's first p letters; bit 0 starts a run here.
   std::uint64_t at = 1;
   for (const std::uint16_t set : sets) {
-    if (set == 0) {
+    if (at == 1) {
+      if (!starts_[set]) continue;  // also for set 0, which has no readings
+    } else if (set == 0) {
       at = 1;
       continue;
     }

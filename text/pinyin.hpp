@@ -64,6 +64,9 @@ class PinyinPattern {
   std::uint64_t Advance(std::uint16_t set, std::uint64_t at, bool& ends) const;
 
   std::vector<Step> steps_;  // by syllable number
+  // By reading set: whether a run can begin with the character, which lets
+  // the scan step over the many characters that cannot.
+  std::vector<std::uint8_t> starts_;
   std::uint64_t live_ = 0;   // positions before the keyword's end
 };
 
