@@ -53,8 +53,13 @@ RowHighlights ExactHighlights(std::string_view line, std::string_view keyword) {
   std::vector<Range> ranges;
   if (!keyword.empty()) {
     for (std::size_t q = FindOnBoundary(line, keyword, 0); q != std::string_view::npos;
-         q = FindOnBoundary(line, keyword, NextCharacter(line, q)))
-      ranges.push_back({q, q + keyword.size()});
+         q = FindOnBoundary(line, keyword, NextCharacter(line, q))) {
+      // A keyword that ends in a lone lead byte covers half a character of
+      // the line: the span takes the whole character.
+      std::size_t end = q;
+      while (end < q + keyword.size()) end = NextCharacter(line, end);
+      ranges.push_back({q, end});
+    }
   }
   return ToCells(line, ranges);
 }

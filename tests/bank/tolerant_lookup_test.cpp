@@ -127,6 +127,7 @@ TEST(Highlights, ExactHitsInBothCells) {
       {"trail byte 0x7C", "\x81\x7c|\x81\x7c", "|", {}, {}},
       {"across the bar", "ab|cd", "b|c", {{1, 2}}, {{0, 1}}},
       {"no two cells", "长江", "长江", {}, {}},
+      {"keyword ending in a lead byte", "a\xb4\xcd|x", "a\xb4", {{0, 3}}, {}},
   };
   for (const auto& c : cases) {
     const auto h = Highlights({c.line}, c.keyword);
