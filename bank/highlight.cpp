@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "fold.hpp"
+#include "text.hpp"
 
 namespace kv {
 

@@ -7,18 +7,11 @@
 // one stands for the n-th of the other.
 #pragma once
 
-#include <cstddef>
 #include <string_view>
 
 #include "text.hpp"
 
 namespace kv {
-
-// The walk position after the character at walk position `pos`: two bytes on
-// after a lead byte, one otherwise (also for a lead byte that ends the text).
-inline std::size_t NextCharacter(std::string_view text, std::size_t pos) {
-  return pos + (IsLeadByte(static_cast<unsigned char>(text[pos])) && pos + 1 < text.size() ? 2 : 1);
-}
 
 // Appends the folded form of `text` to `out`:
 //  - ASCII letters in lower case;

@@ -5,7 +5,6 @@
 #include <set>
 
 #include "fold.hpp"
-#include "gbk_tables.hpp"
 #include "pinyin.hpp"
 
 namespace {
