@@ -51,10 +51,11 @@ void RunLookup(const TextArray& bank, std::string_view keyword, std::vector<Look
   rows.clear();
   if (CompareText(keyword, "") == 0) return;
   std::uint32_t ordinal = 0;
-  for (const Text& line : bank) {
+  for (std::size_t i = 0; i < bank.size(); ++i) {
+    const Text& line = bank[i];
     const std::size_t at = FindOnBoundary(line, keyword, 0);
     if (at == std::string_view::npos) continue;
-    LookupRow row{++ordinal, {}, {}};
+    LookupRow row{++ordinal, static_cast<std::uint32_t>(i), {}, {}};
     SplitCells(line, at, row.question, row.answer);
     rows.push_back(row);
   }

@@ -13,6 +13,7 @@ namespace kv {
 // rows are valid while the bank is unchanged.
 struct LookupRow {
   std::uint32_t ordinal;     // place in the list, from 1
+  std::uint32_t line;        // index of the bank line, from 0
   std::string_view question;  // empty unless the line splits at "|" into exactly two pieces
   std::string_view answer;
 };

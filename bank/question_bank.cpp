@@ -9,6 +9,7 @@ namespace kv {
 
 Text BankText;
 TextArray QuestionBank;
+TolerantIndex QuestionBankIndex;
 
 ByteBlock EmbeddedBankBlock() { return ByteBlock(kBankBlock, kBankBlockSize); }
 
@@ -19,11 +20,15 @@ void LoadQuestionBank(ByteBlock block, Text& bankText, TextArray& lines) {
   lines.swap(split);
 }
 
-void LoadQuestionBank() { LoadQuestionBank(EmbeddedBankBlock(), BankText, QuestionBank); }
+void LoadQuestionBank() {
+  LoadQuestionBank(EmbeddedBankBlock(), BankText, QuestionBank);
+  QuestionBankIndex = TolerantIndex(QuestionBank);
+}
 
 void ReleaseQuestionBank() {
   Text().swap(BankText);
   TextArray().swap(QuestionBank);
+  QuestionBankIndex = TolerantIndex();
 }
 
 }  // namespace kv

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "text.hpp"
+#include "tolerant_index.hpp"
 
 namespace kv {
 
@@ -9,6 +10,8 @@ namespace kv {
 // Both are program-wide: empty until LoadQuestionBank runs, released at exit.
 extern Text BankText;
 extern TextArray QuestionBank;
+// What the tolerant lookup reads of QuestionBank, built with it.
+extern TolerantIndex QuestionBankIndex;
 
 // The bank block compiled into the program.
 ByteBlock EmbeddedBankBlock();
@@ -17,10 +20,10 @@ ByteBlock EmbeddedBankBlock();
 // block that cannot be read gives an empty bank.
 void LoadQuestionBank(ByteBlock block, Text& bankText, TextArray& lines);
 
-// Fills BankText and QuestionBank from the embedded block.
+// Fills BankText, QuestionBank and QuestionBankIndex from the embedded block.
 void LoadQuestionBank();
 
-// Releases BankText and QuestionBank (exit clean-up).
+// Releases BankText, QuestionBank and QuestionBankIndex (exit clean-up).
 void ReleaseQuestionBank();
 
 }  // namespace kv

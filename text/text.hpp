@@ -24,6 +24,12 @@ using ByteBlock = std::span<const unsigned char>;
 
 inline bool IsLeadByte(unsigned char c) { return c >= 0x80; }
 
+// The walk position after the character at walk position `pos`: two bytes on
+// after a lead byte, one otherwise (also for a lead byte that ends the text).
+inline std::size_t NextCharacter(std::string_view text, std::size_t pos) {
+  return pos + (IsLeadByte(static_cast<unsigned char>(text[pos])) && pos + 1 < text.size() ? 2 : 1);
+}
+
 // The block's bytes up to, not including, the first NUL byte.
 Text ToText(ByteBlock block);
 // printf's "%.13g" rendering, independent of the locale: 12.0 gives "12".

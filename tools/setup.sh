@@ -11,6 +11,8 @@ PACKAGES=(
   # release signatures: libcrypto to check them, the openssl tool to make keys and sign
   libssl-dev openssl
   libgtest-dev libgmock-dev libbenchmark-dev
+  # build: the data the fold and pinyin tables are generated from
+  opencc rime-data-luna-pinyin rime-data-pinyin-simp
   # run: a CJK font for the Chinese texts, the desktop's opener
   fonts-noto-cjk xdg-utils
   # tests: a display server, real peers, cross compilers, fuzzing

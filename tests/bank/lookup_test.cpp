@@ -13,7 +13,7 @@ std::ostream& operator<<(std::ostream& os, const Row& r) {
 }
 
 std::vector<Row> Lookup(const kv::TextArray& bank, std::string_view keyword) {
-  std::vector<kv::LookupRow> rows{{99, "stale", "stale"}};
+  std::vector<kv::LookupRow> rows{{99, 99, "stale", "stale"}};
   kv::RunLookup(bank, keyword, rows);
   std::vector<Row> out;
   for (const auto& r : rows) out.push_back({kv::OrdinalText(r), std::string(r.question), std::string(r.answer)});
