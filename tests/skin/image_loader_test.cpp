@@ -1,9 +1,6 @@
 // The in-memory loader on real DLLs built by mingw-w64 and on small synthetic
 // images: placement, relocation, import binding, page protections, the entry
 // point and exports, and the release of everything after a failed load.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <functional>
 
 #include "image_loader.hpp"
@@ -115,15 +112,13 @@ TEST(ImageLoader, RelocatesA64BitImageWhoseBaseIsOccupied) {
 #endif
   const Bytes file = ReadTestDll("engine64.dll");
   // Someone else already lives at the image's preferred base.
-  void* squatter = mmap(reinterpret_cast<void*>(kEngineBase), 0x10000, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  ASSERT_NE(squatter, MAP_FAILED);
-  if (squatter != reinterpret_cast<void*>(kEngineBase)) {
-    munmap(squatter, 0x10000);
-    GTEST_SKIP() << "cannot occupy the preferred base";
-  }
   RecordingPlatform platform;
-  LoadResult r = LoadImage(file, platform);
-  munmap(squatter, 0x10000);
+  LoadResult r;
+  {
+    HeldRange squatter(kEngineBase, 0x10000);
+    if (!squatter.Held()) GTEST_SKIP() << "cannot occupy the preferred base";
+    r = LoadImage(file, platform);
+  }
   ASSERT_TRUE(r.module) << static_cast<int>(r.failedAt);
   const LoadedModule& m = *r.module;
   EXPECT_NE(reinterpret_cast<std::uintptr_t>(m.ImageBase()), kEngineBase);
@@ -208,6 +203,32 @@ TEST(ImageLoader, FailsWhenAnImportCannotBeResolved) {
   }
 }
 
+#if defined(__x86_64__)
+// The image's code calls the system through the slots the loader bound: the
+// real kernel32 on Windows, stand-ins with its calling convention elsewhere.
+TEST(ImageLoader, BindsAndCallsTheSystemsLibraries) {
+  RecordingPlatform platform(SystemStandIns());
+  LoadResult r = LoadImage(ReadTestDll("imports64.dll"), platform);
+  ASSERT_TRUE(r.module) << static_cast<int>(r.failedAt);
+  ASSERT_EQ(platform.opened.size(), 1u);
+  EXPECT_TRUE(platform.opened[0] == "KERNEL32.dll" || platform.opened[0] == "kernel32.dll") << platform.opened[0];
+  EXPECT_EQ(r.module->Dependencies(), platform.handles);
+
+  using ProcessId = std::uint32_t(KV_WINAPI*)();
+  using Length = int(KV_WINAPI*)(const char*);
+  const auto processId = reinterpret_cast<ProcessId>(FindExport(*r.module, "CallerProcessId"));
+  const auto length = reinterpret_cast<Length>(FindExport(*r.module, "TextLength"));
+  ASSERT_TRUE(processId && length);
+  EXPECT_EQ(processId(), CurrentProcessId());
+  EXPECT_EQ(length("\xd0\xc5\xcf\xa2 ok"), 7);
+  EXPECT_EQ(length(""), 0);
+
+  r.module.reset();
+  EXPECT_EQ(platform.closed, platform.handles);
+  EXPECT_TRUE(platform.AllReleased());
+}
+#endif
+
 // ---------------------------------------------------------------------------
 // Page protections
 
@@ -236,7 +257,7 @@ ImageLayout EveryProtection(std::uint16_t machine) {
 }
 
 TEST(ImageLoader, ProtectsEachSectionByItsFlags) {
-  if (sysconf(_SC_PAGESIZE) != 0x1000) GTEST_SKIP() << "needs 4 KiB pages";
+  if (NativePageSize() != 0x1000) GTEST_SKIP() << "needs 4 KiB pages";
   const bool native =
 #if defined(__x86_64__)
       true;
@@ -304,7 +325,7 @@ TEST(ImageLoader, NeverMapsExecutableInNoExecuteModeOrForAnotherMachine) {
 }
 
 TEST(ImageLoader, SectionsSharingAPageGetTheRightsOfBoth) {
-  if (sysconf(_SC_PAGESIZE) != 0x1000) GTEST_SKIP() << "needs 4 KiB pages";
+  if (NativePageSize() != 0x1000) GTEST_SKIP() << "needs 4 KiB pages";
   ImageLayout layout;
   layout.sectionAlignment = 0x200;
   layout.sections = {{".text", 0x400, 0x100, Bytes{0xC3}, kCode | kExec | kRead},
