@@ -33,13 +33,16 @@ unset WAYLAND_DISPLAY
 KELVARO_WINE=${KELVARO_WINE:-/usr/lib/wine/wine64}
 KELVARO_WINESERVER=${KELVARO_WINESERVER:-/usr/lib/wine/wineserver64}
 
-# Makes and configures the prefix once; safe to call from parallel runs.
+# Makes and configures the prefix once; safe to call from parallel runs. A
+# change to the configuration below bumps the number, so that existing
+# prefixes are configured again.
+KELVARO_WINE_READY="$WINEPREFIX/.kelvaro-ready-1"
 kelvaro_wine_prefix() {
-  [ -f "$WINEPREFIX/.kelvaro-ready" ] && return 0
+  [ -f "$KELVARO_WINE_READY" ] && return 0
   mkdir -p "$KELVARO_WINE_DIR" "$TMPDIR" "$HOME" || return 1
   (
     flock 9 || exit 1
-    [ -f "$WINEPREFIX/.kelvaro-ready" ] && exit 0
+    [ -f "$KELVARO_WINE_READY" ] && exit 0
     echo "Making the Wine prefix $WINEPREFIX" >&2
     "$KELVARO_WINE" wineboot --init >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 1; }
     # Every Chinese text would be boxes with Wine's own fonts: the fonts the
@@ -57,6 +60,6 @@ kelvaro_wine_prefix() {
     # Marlett draws the caption buttons.
     cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/" || exit 1
     "$KELVARO_WINESERVER" -w
-    touch "$WINEPREFIX/.kelvaro-ready"
+    touch "$KELVARO_WINE_READY"
   ) 9>"$KELVARO_WINE_DIR/prefix.lock"
 }
