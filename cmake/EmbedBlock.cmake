@@ -5,9 +5,12 @@
 function(kelvaro_embed_block target file symbol)
   set(out ${CMAKE_CURRENT_BINARY_DIR}/embedded_${symbol}.cpp)
   add_custom_command(OUTPUT ${out}
-    COMMAND kelvaro-embed ${file} ${symbol} ${out}
-    DEPENDS kelvaro-embed ${file}
+    COMMAND ${KELVARO_EMBED} ${file} ${symbol} ${out}
+    DEPENDS ${KELVARO_EMBED} ${file}
     COMMENT "Embedding ${file} as ${symbol}"
     VERBATIM)
   target_sources(${target} PRIVATE ${out})
+  if(TARGET kelvaro-embed-host)
+    add_dependencies(${target} kelvaro-embed-host)
+  endif()
 endfunction()

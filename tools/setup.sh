@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the project needs to build, test and run.
 # Safe to run again: it only calls apt-get when something is missing.
+#   tools/setup.sh             the Linux program
+#   tools/setup.sh --windows   the Windows program (tools/setup-windows.sh)
 set -euo pipefail
 
-PACKAGES=(
+LINUX_PACKAGES=(
   # build
   cmake ninja-build g++ pkgconf
   qt6-base-dev qt6-base-dev-tools
@@ -21,6 +23,22 @@ PACKAGES=(
   mingw-w64 clang libclang-rt-14-dev
   curl
 )
+
+WINDOWS_PACKAGES=(
+  # cross build: mingw-w64 (posix thread model), GoogleTest's sources, the
+  # build machine's compiler for build tools, ImageMagick for the icon
+  cmake ninja-build g++ mingw-w64 googletest imagemagick
+  # tests: 64-bit Wine with its fonts, a CJK font, a display server with a
+  # window manager, input and clipboard tools
+  wine wine64 fonts-wine fonts-noto-cjk
+  xvfb xauth openbox xdotool xclip x11-utils
+)
+
+case "${1:-}" in
+  "") PACKAGES=("${LINUX_PACKAGES[@]}") ;;
+  --windows) PACKAGES=("${WINDOWS_PACKAGES[@]}") ;;
+  *) echo "usage: $0 [--windows]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -1,7 +1,6 @@
 // Checks the shipped question bank, assets/bank.txt, line by line: its shape,
 // its encoding, and every arithmetic answer recomputed from its question.
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <cstdint>
 #include <fstream>
@@ -9,6 +8,7 @@
 #include <optional>
 #include <set>
 
+#include "gbk_decode.hpp"
 #include "lookup.hpp"
 #include "text.hpp"
 
@@ -17,20 +17,6 @@ namespace {
 std::string ReadBank() {
   std::ifstream in(KELVARO_BANK_FILE, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-// Whether every byte sequence is a GBK character that glibc's converter takes.
-bool DecodesAsGbk(const std::string& s) {
-  iconv_t cd = iconv_open("UTF-8", "GBK");
-  if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-  std::string in = s;
-  std::string out(s.size() * 2 + 16, '\0');
-  char* ip = in.data();
-  char* op = out.data();
-  std::size_t il = in.size(), ol = out.size();
-  const std::size_t rc = iconv(cd, &ip, &il, &op, &ol);
-  iconv_close(cd);
-  return rc != static_cast<std::size_t>(-1) && il == 0;
 }
 
 // A small evaluator for the arithmetic puzzles: integers, + - and the times
@@ -140,7 +126,7 @@ TEST(ShippedBank, EveryLineHasTheRightShape) {
         p += 1;
       }
     }
-    EXPECT_TRUE(DecodesAsGbk(line));
+    EXPECT_TRUE(kv::test::DecodesAsGbk(line));
 
     std::string_view q, a;
     ASSERT_TRUE(kv::SplitLookupCells(line, q, a));
@@ -175,6 +161,13 @@ TEST(ShippedBank, ArithmeticCheckerEvaluates) {
   EXPECT_FALSE(value("7÷2"));      // not exact
   EXPECT_FALSE(value("1949年"));   // no operator: not a puzzle
   EXPECT_FALSE(value("(1+2"));
+}
+
+// And the encoding check: the platform's converter refuses what is not GBK.
+TEST(ShippedBank, EncodingCheckRefusesBrokenBytes) {
+  EXPECT_TRUE(kv::test::DecodesAsGbk("\xd0\xc5\xcf\xa2|ok"));  // 信息
+  for (std::string_view bad : {"\xd0", "ab\xd0", "\xd0\x20", "\xff\xff", "\xd0\x7f"})
+    EXPECT_FALSE(kv::test::DecodesAsGbk(bad)) << testing::PrintToString(std::string(bad));
 }
 
 }  // namespace

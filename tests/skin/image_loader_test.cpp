@@ -1,9 +1,6 @@
 // The in-memory loader on real DLLs built by mingw-w64 and on small synthetic
 // images: placement, relocation, import binding, page protections, the entry
 // point and exports, and the release of everything after a failed load.
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <functional>
 
 #include "image_loader.hpp"
@@ -117,15 +114,13 @@ TEST(ImageLoader, RelocatesA64BitImageWhoseBaseIsOccupied) {
 #endif
   const Bytes file = ReadTestDll("engine64.dll");
   // Someone else already lives at the image's preferred base.
-  void* squatter = mmap(reinterpret_cast<void*>(kEngineBase), 0x10000, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  ASSERT_NE(squatter, MAP_FAILED);
-  if (squatter != reinterpret_cast<void*>(kEngineBase)) {
-    munmap(squatter, 0x10000);
-    GTEST_SKIP() << "cannot occupy the preferred base";
-  }
   RecordingPlatform platform;
-  LoadResult r = LoadImage(file, platform);
-  munmap(squatter, 0x10000);
+  LoadResult r;
+  {
+    HeldRange squatter(kEngineBase, 0x10000);
+    if (!squatter.Held()) GTEST_SKIP() << "cannot occupy the preferred base";
+    r = LoadImage(file, platform);
+  }
   ASSERT_TRUE(r.module) << static_cast<int>(r.failedAt);
   const LoadedModule& m = *r.module;
   EXPECT_NE(reinterpret_cast<std::uintptr_t>(m.ImageBase()), kEngineBase);
@@ -249,6 +244,32 @@ TEST(ImageLoader, FailsWhenAnImportCannotBeResolved) {
   }
 }
 
+#if defined(__x86_64__)
+// The image's code calls the system through the slots the loader bound: the
+// real kernel32 on Windows, stand-ins with its calling convention elsewhere.
+TEST(ImageLoader, BindsAndCallsTheSystemsLibraries) {
+  RecordingPlatform platform(SystemStandIns());
+  LoadResult r = LoadImage(ReadTestDll("imports64.dll"), platform);
+  ASSERT_TRUE(r.module) << static_cast<int>(r.failedAt);
+  ASSERT_EQ(platform.opened.size(), 1u);
+  EXPECT_TRUE(platform.opened[0] == "KERNEL32.dll" || platform.opened[0] == "kernel32.dll") << platform.opened[0];
+  EXPECT_EQ(r.module->Dependencies(), platform.handles);
+
+  using ProcessId = std::uint32_t(KV_WINAPI*)();
+  using Length = int(KV_WINAPI*)(const char*);
+  const auto processId = reinterpret_cast<ProcessId>(FindExport(*r.module, "CallerProcessId"));
+  const auto length = reinterpret_cast<Length>(FindExport(*r.module, "TextLength"));
+  ASSERT_TRUE(processId && length);
+  EXPECT_EQ(processId(), CurrentProcessId());
+  EXPECT_EQ(length("\xd0\xc5\xcf\xa2 ok"), 7);
+  EXPECT_EQ(length(""), 0);
+
+  r.module.reset();
+  EXPECT_EQ(platform.closed, platform.handles);
+  EXPECT_TRUE(platform.AllReleased());
+}
+#endif
+
 // ---------------------------------------------------------------------------
 // Page protections
 
@@ -275,7 +296,7 @@ ImageLayout EveryProtection(std::uint16_t machine) {
 }
 
 TEST(ImageLoader, ProtectsEachSectionByItsFlags) {
-  if (sysconf(_SC_PAGESIZE) != 0x1000) GTEST_SKIP() << "needs 4 KiB pages";
+  if (NativePageSize() != 0x1000) GTEST_SKIP() << "needs 4 KiB pages";
   const bool native =
 #if defined(__x86_64__)
       true;
@@ -341,7 +362,7 @@ TEST(ImageLoader, NeverMapsExecutableInNoExecuteModeOrForAnotherMachine) {
 }
 
 TEST(ImageLoader, RefusesWhatWouldBeWritableAndExecutable) {
-  if (sysconf(_SC_PAGESIZE) != 0x1000) GTEST_SKIP() << "needs 4 KiB pages";
+  if (NativePageSize() != 0x1000) GTEST_SKIP() << "needs 4 KiB pages";
   auto image = [](std::vector<SectionLayout> sections, std::uint32_t alignment = 0x1000,
                   std::uint32_t uninitialised = 0) {
     ImageLayout layout;
@@ -384,7 +405,7 @@ TEST(ImageLoader, RefusesWhatWouldBeWritableAndExecutable) {
 }
 
 TEST(ImageLoader, SectionsSharingAPageGetTheRightsOfBoth) {
-  if (sysconf(_SC_PAGESIZE) != 0x1000) GTEST_SKIP() << "needs 4 KiB pages";
+  if (NativePageSize() != 0x1000) GTEST_SKIP() << "needs 4 KiB pages";
 #if defined(__x86_64__)
   const bool native = true;
 #else
@@ -439,14 +460,14 @@ TEST(LoaderPlatform, NeverMakesAPageWritableAndExecutable) {
       {P::ExecuteReadWrite, false, true, "rw-p"},  // execute is never granted there anyway
   };
   for (const Case& c : cases) {
-    PosixLoaderPlatform platform({}, c.allowExecute);
-    const std::size_t page = platform.PageSize();
-    std::byte* region = platform.Reserve(0, page, false);
+    const std::unique_ptr<LoaderPlatform> platform = MakeNativePlatform({}, c.allowExecute);
+    const std::size_t page = platform->PageSize();
+    std::byte* region = platform->Reserve(0, page, false);
     ASSERT_NE(region, nullptr);
-    ASSERT_TRUE(platform.Commit(region, page));
-    EXPECT_EQ(platform.Protect(region, page, {c.protection, false}), c.accepted) << static_cast<int>(c.protection);
+    ASSERT_TRUE(platform->Commit(region, page));
+    EXPECT_EQ(platform->Protect(region, page, {c.protection, false}), c.accepted) << static_cast<int>(c.protection);
     EXPECT_EQ(MappedPermissions(region), c.maps) << static_cast<int>(c.protection);
-    platform.Release(region, page);
+    platform->Release(region, page);
   }
 }
 

@@ -1,6 +1,5 @@
 // Test support for the image loader: the cross-compiled DLLs, a platform that
-// records and refuses calls, a writer of small synthetic images, and a look at
-// the real page protections of the process.
+// records and refuses calls, and a writer of small synthetic images.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,7 +15,7 @@
 #include <vector>
 
 #include "image_loader.hpp"
-#include "loader_platform_posix.hpp"
+#include "native_platform.hpp"
 
 namespace kv::skin::test {
 
@@ -84,18 +83,19 @@ inline SectionInfo SectionNamed(const Bytes& file, const std::string& name) {
 }
 
 // A platform that records what the loader asks for and can refuse the n-th
-// call of a kind (counting from 0; -1 refuses none).
+// call of a kind (counting from 0; -1 refuses none). The system's platform
+// does the work, with the libraries of `table` standing in for real ones.
 class RecordingPlatform : public LoaderPlatform {
  public:
   explicit RecordingPlatform(ImportTable table = {}, bool allowExecute = true)
-      : inner(std::move(table), allowExecute) {}
+      : inner(MakeNativePlatform(std::move(table), allowExecute)) {}
 
   struct ProtectCall {
     std::size_t offset, size;
     PageProtection protection;
   };
 
-  PosixLoaderPlatform inner;
+  std::unique_ptr<LoaderPlatform> inner;
   bool refusePreferred = false;
   bool refuseReserve = false;
   int failCommit = -1, failProtect = -1, failOpen = -1;
@@ -110,11 +110,11 @@ class RecordingPlatform : public LoaderPlatform {
   std::vector<LibraryHandle> handles;
   std::vector<LibraryHandle> closed;
 
-  std::size_t PageSize() const override { return inner.PageSize(); }
+  std::size_t PageSize() const override { return inner->PageSize(); }
   std::byte* Reserve(std::uintptr_t preferred, std::size_t size, bool below4GiB) override {
     reserveRequests.push_back(preferred);
     if (refuseReserve || (refusePreferred && preferred != 0)) return nullptr;
-    std::byte* p = inner.Reserve(preferred, size, below4GiB);
+    std::byte* p = inner->Reserve(preferred, size, below4GiB);
     if (p != nullptr) {
       region = p;
       regionSize = size;
@@ -124,44 +124,48 @@ class RecordingPlatform : public LoaderPlatform {
   }
   bool Commit(std::byte* at, std::size_t size) override {
     if (commits++ == failCommit) return false;
-    return inner.Commit(at, size);
+    return inner->Commit(at, size);
   }
   bool Decommit(std::byte* at, std::size_t size) override {
     decommits.emplace_back(at - region, size);
-    return inner.Decommit(at, size);
+    return inner->Decommit(at, size);
   }
   bool Protect(std::byte* at, std::size_t size, PageProtection p) override {
     if (static_cast<int>(protects.size()) == failProtect) return false;
     protects.push_back({static_cast<std::size_t>(at - region), size, p});
-    return inner.Protect(at, size, p);
+    return inner->Protect(at, size, p);
   }
   void Release(std::byte* base, std::size_t size) override {
     if (base == region && size == regionSize) --regionsOutstanding;
-    inner.Release(base, size);
+    inner->Release(base, size);
   }
   LibraryHandle OpenLibrary(std::string_view name) override {
     opened.emplace_back(name);
     if (opens++ == failOpen) return nullptr;
-    LibraryHandle h = inner.OpenLibrary(name);
-    if (h != nullptr) handles.push_back(h);
+    LibraryHandle h = inner->OpenLibrary(name);
+    if (h != nullptr) {
+      handles.push_back(h);
+      ++openLibraries;
+    }
     return h;
   }
   void CloseLibrary(LibraryHandle library) override {
     closed.push_back(library);
-    inner.CloseLibrary(library);
+    if (library != nullptr) --openLibraries;
+    inner->CloseLibrary(library);
   }
   std::uintptr_t FindProcedure(LibraryHandle library, std::string_view name) override {
-    return inner.FindProcedure(library, name);
+    return inner->FindProcedure(library, name);
   }
   std::uintptr_t FindOrdinal(LibraryHandle library, std::uint16_t ordinal) override {
-    return inner.FindOrdinal(library, ordinal);
+    return inner->FindOrdinal(library, ordinal);
   }
 
   // Nothing the loader built is left: no region, no open library.
-  bool AllReleased() const { return regionsOutstanding == 0 && inner.OpenLibraries() == 0; }
+  bool AllReleased() const { return regionsOutstanding == 0 && openLibraries == 0; }
 
  private:
-  int commits = 0, opens = 0;
+  int commits = 0, opens = 0, openLibraries = 0;
 };
 
 // A small synthetic image: headers, then each section's raw data at the next
@@ -248,20 +252,6 @@ inline Bytes BuildImage(const ImageLayout& layout) {
     raw += align(s.raw.size(), fileAlign);
   }
   return b;
-}
-
-// The permissions ("r-xp", ...) of the mapping that holds `address`, from
-// /proc/self/maps; empty when nothing is mapped there.
-inline std::string MappedPermissions(const void* address) {
-  std::ifstream maps("/proc/self/maps");
-  std::string line;
-  const auto a = reinterpret_cast<std::uintptr_t>(address);
-  while (std::getline(maps, line)) {
-    unsigned long long lo = 0, hi = 0;
-    char perms[5] = {};
-    if (std::sscanf(line.c_str(), "%llx-%llx %4s", &lo, &hi, perms) == 3 && a >= lo && a < hi) return perms;
-  }
-  return {};
 }
 
 }  // namespace kv::skin::test

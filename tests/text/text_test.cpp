@@ -12,6 +12,15 @@ const std::string kBarTrail = "\x81\x7c";
 // "中" is 0xD6 0xD0.
 const std::string kZhong = "\xd6\xd0";
 
+// Every text of the program is a narrow literal: each compiler that builds it
+// (GCC here, mingw-w64 for Windows) must turn the UTF-8 source into GBK.
+TEST(Literals, AreGbkBytes) {
+  EXPECT_EQ(std::string("信息："), "\xd0\xc5\xcf\xa2\xa3\xba");
+  EXPECT_EQ(std::string("运行时出错!"), "\xd4\xcb\xd0\xd0\xca\xb1\xb3\xf6\xb4\xed!");
+  EXPECT_EQ(std::string("答题器|亅"), "\xb4\xf0\xcc\xe2\xc6\xf7|\x81\x7c");
+  EXPECT_EQ(std::u16string(u"信息"), std::u16string({0x4fe1, 0x606f}));  // UTF-16 literals stay UTF-16
+}
+
 TEST(ToText, NumbersAndBlocks) {
   EXPECT_EQ(kv::ToText(3.0), "3");
   EXPECT_EQ(kv::ToText(2329.0), "2329");

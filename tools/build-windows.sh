@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows program's libraries, tests and benchmark in
+# build-win/ (or $WIN_BUILD_DIR) with mingw-w64, warnings as errors:
+#   tools/build-windows.sh [cmake options...]
+#   BUILD_TARGET=skin_loader_test tools/build-windows.sh
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${WIN_BUILD_DIR:-$ROOT/build-win}
+bash "$ROOT/tools/setup-windows.sh"
+cmake -S "$ROOT" -B "$BUILD" -G Ninja --no-warn-unused-cli \
+  -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" -DKELVARO_WERROR=ON "$@" >/dev/null
+cmake --build "$BUILD" ${BUILD_TARGET:+--target "$BUILD_TARGET"}
