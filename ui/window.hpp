@@ -26,7 +26,7 @@
 #include <string_view>
 #include <vector>
 
-#include "lookup.hpp"
+#include "keyword_lookup.hpp"
 #include "text.hpp"
 #include "window_def.hpp"
 
@@ -83,11 +83,16 @@ class Window {
   bool IsEnabled(ButtonId button) const;
   // The text the drop-down list shows (GBK).
   Text ShownText(DropDownId list) const;
-  // Shows `rows` as the list's rows (number, question, answer), replacing
-  // what it showed. The rows are not copied: they must stay unchanged until
-  // the next ShowRows or ClearRows of that list.
-  void ShowRows(ReportListId list, std::span<const LookupRow> rows);
-  void ClearRows(ReportListId list) { ShowRows(list, {}); }
+  // Shows the rows of `lookup` as the list's rows (number, question, answer),
+  // replacing what it showed: the hits of each row (lookup.Highlights) drawn
+  // in the skin's accent colour, and every row marked as a close match when
+  // lookup.Close(). Nothing is copied: the list reads the rows, and asks for a
+  // row's highlights only when it draws that row, so `lookup` must stay alive
+  // and unchanged (no Run, no Clear) until the next ShowResults or ClearRows
+  // of that list.
+  void ShowResults(ReportListId list, const KeywordLookup& lookup);
+  // Empties the list; it holds on to no lookup any more.
+  void ClearRows(ReportListId list);
   void SetProgress(ProgressBarId bar, int maximum, int position);
 
   // Events. Handlers of one event run in the order they were bound.

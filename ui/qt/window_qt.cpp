@@ -376,8 +376,13 @@ Text Window::ShownText(DropDownId list) const {
   return ToGbk(qt::Widget(*this, list)->currentText()).value_or(Text());
 }
 
-void Window::ShowRows(ReportListId list, std::span<const LookupRow> rows) {
-  qt::Model(*this, list)->SetRows(rows);
+void Window::ShowResults(ReportListId list, const KeywordLookup& lookup) {
+  qt::Model(*this, list)->SetLookup(&lookup);
+  qt::Widget(*this, list)->scrollToTop();
+}
+
+void Window::ClearRows(ReportListId list) {
+  qt::Model(*this, list)->SetLookup(nullptr);
   qt::Widget(*this, list)->scrollToTop();
 }
 
