@@ -38,6 +38,10 @@ void MainWindow::BindHandlers() {
   w.OnClicked(MainForm::calculatorButton, [&w] { OpenCalculatorWindow(w); });  // calc/: 经验计算
 }
 
+MainWindow::~MainWindow() {
+  if (hotKey_) ui::UnregisterHotKey(kBringUpHotKey);
+}
+
 void MainWindow::RunLookup() {
   // A keyword with a character that GBK lacks cannot occur in the bank; it
   // must not be searched in a lossy form ("?" or a stray byte).
@@ -57,6 +61,20 @@ void MainWindow::ClearLookup() {
   for (KeywordLookup& l : lookups_) l.Clear();
   // Raises content changed, and so one more RunLookup, when the box held text.
   window_->SetText(MainForm::keywordBox, "");
+}
+
+bool MainWindow::RegisterBringUpHotKey() {
+  if (!hotKey_) hotKey_ = ui::RegisterHotKey(kBringUpHotKey, [this] { BringUp(); });
+  return hotKey_;
+}
+
+void MainWindow::BringUp() {
+  if (!window_->IsOpen()) return;
+  window_->Activate();
+  // The focus coming to the box empties it (now, or when the activation
+  // arrives); a box that had it already in the active window is emptied here.
+  window_->SetFocus(MainForm::keywordBox);
+  ClearLookup();
 }
 
 void MainWindow::ToggleTopmost() { window_->SetTopmost(window_->IsChecked(MainForm::topmostBox)); }

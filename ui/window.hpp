@@ -63,7 +63,9 @@ class Window {
   void Close();
   // From Create, and from every Show, until the window is closed.
   bool IsOpen() const;
-  // Brings the window to the front and gives it the keyboard.
+  // Brings the window to the front, restored when it was minimised, and
+  // gives it the keyboard; when a modal window of the program is open over
+  // it, that one comes to the front above it and takes the keyboard.
   void Activate();
   void SetTopmost(bool on);
   bool IsTopmost() const;

@@ -357,4 +357,46 @@ TEST_F(MainWindowTest, ListsCloseMatchesOnlyWhenNothingMatchesAsTyped) {
   EXPECT_EQ(QApplication::clipboard()->text(), Q(u"1\t苹果是什么颜色？\t红色"));
 }
 
+TEST_F(MainWindowTest, BringingTheWindowUpLeavesTheFocusInAnEmptyBox) {
+  // The offscreen platform has no hot keys: the window runs without one.
+  EXPECT_FALSE(main->RegisterBringUpHotKey());
+  // From another window.
+  Type(Q(u"颜色"));
+  QWidget other;
+  other.resize(100, 100);
+  other.show();
+  other.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+  main->BringUp();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window->isActiveWindow(); }));
+  EXPECT_EQ(QApplication::focusWidget(), box);
+  EXPECT_EQ(box->text(), "");
+  EXPECT_EQ(model->rowCount(), 0);
+  // With the focus in the box already: emptied all the same.
+  kv::test::TypeText(box, Q(u"颜色"));
+  ASSERT_EQ(QApplication::focusWidget(), box);
+  main->BringUp();
+  EXPECT_EQ(box->text(), "");
+  EXPECT_EQ(model->rowCount(), 0);
+  // With the focus on the list.
+  kv::test::TypeText(box, Q(u"颜色"));
+  list->setFocus(Qt::TabFocusReason);
+  main->BringUp();
+  EXPECT_EQ(QApplication::focusWidget(), box);
+  EXPECT_EQ(box->text(), "");
+  // Under the modal About window, the About window keeps the keyboard.
+  bool aboutKeptIt = false;
+  QTimer::singleShot(50, [&] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    ASSERT_TRUE(dialog);
+    other.activateWindow();
+    (void)QTest::qWaitForWindowActive(&other);
+    main->BringUp();
+    aboutKeptIt = QTest::qWaitFor([&] { return QApplication::activeWindow() == dialog; });
+    QTest::keyClick(dialog, Qt::Key_Escape);
+  });
+  QTest::mouseClick(Button(MainForm::aboutButton), Qt::LeftButton);
+  EXPECT_TRUE(aboutKeptIt);
+}
+
 }  // namespace

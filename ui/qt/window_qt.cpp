@@ -1,4 +1,5 @@
 // Windows from their tables, as Qt widgets.
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -322,7 +323,15 @@ bool Window::IsOpen() const { return impl_->open; }
 
 void Window::Activate() {
   QWidget* w = impl_->widget;
+  if (w->isMinimized()) w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
   w->raise();
+  // A modal window over this one keeps the keyboard: it comes up on top.
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal != nullptr && modal != w) {
+    modal->raise();
+    modal->activateWindow();
+    return;
+  }
   w->activateWindow();
 }
 
