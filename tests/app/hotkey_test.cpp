@@ -61,15 +61,21 @@ class Holder {
   }
   // "held" or "taken".
   const QString& Answer() const { return answer_; }
-  // Whether it reported a press of the combination.
-  bool WaitForPress() {
-    if (!QTest::qWaitFor([&] { return process_.canReadLine(); }, kWait)) return false;
-    return QString::fromLatin1(process_.readLine()).trimmed() == "pressed";
+  // How many presses it has counted, once it has counted at least `least`.
+  int WaitForPresses(int least) {
+    (void)QTest::qWaitFor(
+        [&] {
+          while (process_.canReadLine()) presses_ = QString::fromLatin1(process_.readLine()).section(' ', 1).toInt();
+          return presses_ >= least;
+        },
+        kWait);
+    return presses_;
   }
 
  private:
   QProcess process_;
   QString answer_;
+  int presses_ = 0;
 };
 
 class HotKeyTest : public testing::Test {
@@ -166,17 +172,23 @@ TEST_F(HotKeyTest, TakenByAnotherProgramTheProgramRunsWithoutIt) {
   EXPECT_EQ(model->rowCount(), 2);
   ActivateOtherProgram();
   ASSERT_EQ(PressHotKey(), 0);
-  EXPECT_TRUE(holder.WaitForPress());
+  EXPECT_EQ(holder.WaitForPresses(1), 1);
   EXPECT_FALSE(window->isActiveWindow());
   EXPECT_EQ(box->text(), Q(u"颜色"));
+  // Held down past the keyboard's repeat, it still counts once; the next
+  // press counts again.
+  ASSERT_EQ(RunTool("xdotool", {"keydown", "ctrl+alt+q", "sleep", "1.5", "keyup", "ctrl+alt+q"}), 0);
+  ASSERT_EQ(PressHotKey(), 0);
+  EXPECT_EQ(holder.WaitForPresses(3), 3);
 }
 
 // --hold: holds the combination, prints "held" (or "taken" and ends), then
-// "pressed" on each press, until stdin ends.
+// "pressed N" on the Nth press, until stdin ends.
 int Hold(int argc, char** argv) {
   QApplication app(argc, argv);
-  const bool held = kv::ui::RegisterHotKey(kv::kBringUpHotKey, [] {
-    std::puts("pressed");
+  int presses = 0;
+  const bool held = kv::ui::RegisterHotKey(kv::kBringUpHotKey, [&presses] {
+    std::printf("pressed %d\n", ++presses);
     std::fflush(stdout);
   });
   std::puts(held ? "held" : "taken");

@@ -119,10 +119,19 @@ class HotKeyFilter : public QAbstractNativeEventFilter {
   bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
     if (type != "xcb_generic_event_t") return false;
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
-    if ((event->response_type & 0x7F) != XCB_KEY_PRESS) return false;
+    const std::uint8_t kind = event->response_type & 0x7F;
+    if (kind != XCB_KEY_PRESS && kind != XCB_KEY_RELEASE) return false;
+    // Press and release events have the same layout.
     const auto* press = reinterpret_cast<const xcb_key_press_event_t*>(event);
     Grabs& g = State();
     if (std::find(g.roots.begin(), g.roots.end(), press->event) == g.roots.end()) return false;
+    if (kind == XCB_KEY_RELEASE) {
+      lastRelease_ = press->time;
+      return false;
+    }
+    // A key held down repeats as a release and a press at the same time:
+    // once per press is enough.
+    if (press->time == lastRelease_) return false;
     const std::uint16_t locks = XCB_MOD_MASK_LOCK | numLock_;
     for (const Registration& r : g.registrations) {
       if (r.code != press->detail || (press->state & ~locks & 0xFF) != r.modifiers) continue;
@@ -144,6 +153,9 @@ class HotKeyFilter : public QAbstractNativeEventFilter {
     return false;  // Qt knows no window of the root's and drops the event
   }
   std::uint16_t numLock_ = XCB_MOD_MASK_2;
+
+ private:
+  xcb_timestamp_t lastRelease_ = 0;
 };
 
 void Ungrab(xcb_connection_t* c, const std::vector<xcb_window_t>& roots, xcb_keycode_t code,
