@@ -38,25 +38,43 @@ void MainWindow::BindHandlers() {
   w.OnClicked(MainForm::calculatorButton, [&w] { OpenCalculatorWindow(w); });  // calc/: 经验计算
 }
 
+MainWindow::~MainWindow() {
+  if (hotKey_) ui::UnregisterHotKey(kBringUpHotKey);
+}
+
 void MainWindow::RunLookup() {
   // A keyword with a character that GBK lacks cannot occur in the bank; it
   // must not be searched in a lossy form ("?" or a stray byte).
-  // The list shows rows_ until it is handed the new rows, built in spare_.
   const ui::EditText keyword = window_->GetText(MainForm::keywordBox);
+  KeywordLookup& next = lookups_[1 - shown_];
   if (keyword.exact) {
-    kv::RunLookup(QuestionBank, keyword.gbk, spare_);
+    next.Run(QuestionBank, keyword.gbk);
   } else {
-    spare_.clear();
+    next.Clear();
   }
-  window_->ShowRows(MainForm::resultList, spare_);
-  rows_.swap(spare_);
+  window_->ShowResults(MainForm::resultList, next);
+  shown_ = 1 - shown_;
 }
 
 void MainWindow::ClearLookup() {
   window_->ClearRows(MainForm::resultList);
-  rows_.clear();
+  for (KeywordLookup& l : lookups_) l.Clear();
   // Raises content changed, and so one more RunLookup, when the box held text.
   window_->SetText(MainForm::keywordBox, "");
+}
+
+bool MainWindow::RegisterBringUpHotKey() {
+  if (!hotKey_) hotKey_ = ui::RegisterHotKey(kBringUpHotKey, [this] { BringUp(); });
+  return hotKey_;
+}
+
+void MainWindow::BringUp() {
+  if (!window_->IsOpen()) return;
+  window_->Activate();
+  // The focus coming to the box empties it (now, or when the activation
+  // arrives); a box that had it already in the active window is emptied here.
+  window_->SetFocus(MainForm::keywordBox);
+  ClearLookup();
 }
 
 void MainWindow::ToggleTopmost() { window_->SetTopmost(window_->IsChecked(MainForm::topmostBox)); }

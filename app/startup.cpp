@@ -40,7 +40,11 @@ std::unique_ptr<MainWindow> StartProgram() {
   MainWindowCreated(*main);
   // Not shown when the version check closed it, nor when the program is being
   // ended (it ends before its loop).
-  if (main->window().IsOpen() && !ui::TerminationRequested()) main->window().Show();
+  // The hot key comes with the shown window; taken, the program runs without it.
+  if (main->window().IsOpen() && !ui::TerminationRequested()) {
+    main->window().Show();
+    main->RegisterBringUpHotKey();
+  }
   return main;
 }
 

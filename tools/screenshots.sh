@@ -2,7 +2,8 @@
 # Pictures of the four windows with the skin, on a virtual X display:
 #   tools/screenshots.sh [output dir] [--plain]
 # Default output: docs/ (main-window.png, about-window.png,
-# calculator-window.png, update-window.png).
+# calculator-window.png, update-window.png, and the lookups
+# lookup-highlight.png and lookup-close.png).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${BUILD_DIR:-$ROOT/build}

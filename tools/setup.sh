@@ -9,6 +9,8 @@ LINUX_PACKAGES=(
   # build
   cmake ninja-build g++ pkgconf
   qt6-base-dev qt6-base-dev-tools
+  # the hot key's grab on X11, on Qt's xcb connection
+  libxcb1-dev
   libcurl4-openssl-dev
   # release signatures: libcrypto to check them, the openssl tool to make keys and sign
   libssl-dev openssl
@@ -19,6 +21,8 @@ LINUX_PACKAGES=(
   fonts-noto-cjk xdg-utils
   # tests: a display server, real peers, cross compilers, fuzzing
   xvfb xauth x11-utils imagemagick xdotool xclip
+  # tests: a window manager on the test's display (the hot key's activation)
+  openbox
   nginx-light python3-aiosmtpd python3 openssl
   mingw-w64 clang libclang-rt-14-dev
   curl

@@ -26,7 +26,7 @@
 #include <string_view>
 #include <vector>
 
-#include "lookup.hpp"
+#include "keyword_lookup.hpp"
 #include "text.hpp"
 #include "window_def.hpp"
 
@@ -63,7 +63,9 @@ class Window {
   void Close();
   // From Create, and from every Show, until the window is closed.
   bool IsOpen() const;
-  // Brings the window to the front and gives it the keyboard.
+  // Brings the window to the front, restored when it was minimised, and
+  // gives it the keyboard; when a modal window of the program is open over
+  // it, that one comes to the front above it and takes the keyboard.
   void Activate();
   void SetTopmost(bool on);
   bool IsTopmost() const;
@@ -83,11 +85,16 @@ class Window {
   bool IsEnabled(ButtonId button) const;
   // The text the drop-down list shows (GBK).
   Text ShownText(DropDownId list) const;
-  // Shows `rows` as the list's rows (number, question, answer), replacing
-  // what it showed. The rows are not copied: they must stay unchanged until
-  // the next ShowRows or ClearRows of that list.
-  void ShowRows(ReportListId list, std::span<const LookupRow> rows);
-  void ClearRows(ReportListId list) { ShowRows(list, {}); }
+  // Shows the rows of `lookup` as the list's rows (number, question, answer),
+  // replacing what it showed: the hits of each row (lookup.Highlights) drawn
+  // in the skin's accent colour, and every row marked as a close match when
+  // lookup.Close(). Nothing is copied: the list reads the rows, and asks for a
+  // row's highlights only when it draws that row, so `lookup` must stay alive
+  // and unchanged (no Run, no Clear) until the next ShowResults or ClearRows
+  // of that list.
+  void ShowResults(ReportListId list, const KeywordLookup& lookup);
+  // Empties the list; it holds on to no lookup any more.
+  void ClearRows(ReportListId list);
   void SetProgress(ProgressBarId bar, int maximum, int position);
 
   // Events. Handlers of one event run in the order they were bound.

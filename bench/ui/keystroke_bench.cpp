@@ -59,7 +59,7 @@ void Keystroke(benchmark::State& state, bool paint) {
     QApplication::sendEvent(box, &press);
     if (paint) qt::Widget(s.main->window(), MainForm::resultList)->viewport()->repaint();
   }
-  if (model->Rows().size() != s.expectedRows || s.expectedRows == 0) {
+  if (static_cast<std::size_t>(model->rowCount()) != s.expectedRows || s.expectedRows == 0) {
     state.SkipWithError("the list does not hold every row for the keyword");
   }
   state.counters["rows"] = static_cast<double>(model->rowCount());

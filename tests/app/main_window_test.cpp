@@ -325,4 +325,78 @@ TEST_F(MainWindowTest, EscapeClosesTheWindowFromAnyControlAndEndsTheProgram) {
   app.setQuitOnLastWindowClosed(false);
 }
 
+TEST_F(MainWindowTest, ListsCloseMatchesOnlyWhenNothingMatchesAsTyped) {
+  using kv::ui::HitRanges;
+  using kv::ui::ResultListModel;
+  struct Case {
+    const char16_t* keyword;
+    bool close;
+    QStringList numbers;
+    HitRanges firstQuestionHits;
+  } cases[] = {
+      {u"颜色", false, {"1", "2", "3"}, {{5, 2}}},
+      {u"pg", true, {"1"}, {{0, 2}}},              // 苹果 in pinyin initials
+      {u"APPLE", true, {"1", "2"}, {{0, 5}}},      // both cases, numbered from 1
+      {u"Apple", false, {"1"}, {{0, 5}}},          // as typed: the exact row alone
+      {u"xyz", false, {}, {}},
+  };
+  for (const Case& c : cases) {
+    Type(Q(c.keyword));
+    const std::string what = QString::fromUtf16(c.keyword).toStdString();
+    EXPECT_EQ(model->Close(), c.close) << what;
+    EXPECT_EQ(Column(0), c.numbers) << what;
+    if (c.numbers.isEmpty()) continue;
+    EXPECT_EQ(model->index(0, 1).data(ResultListModel::kHitsRole).value<HitRanges>(), c.firstQuestionHits) << what;
+    EXPECT_EQ(model->index(0, 0).data(Qt::ToolTipRole).toString(), c.close ? Q(u"近似匹配") : QString()) << what;
+  }
+  // Copying a close row copies its plain text.
+  Type(Q(u"pg"));
+  list->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(), Q(u"1\t苹果是什么颜色？\t红色"));
+}
+
+TEST_F(MainWindowTest, BringingTheWindowUpLeavesTheFocusInAnEmptyBox) {
+  // The offscreen platform has no hot keys: the window runs without one.
+  EXPECT_FALSE(main->RegisterBringUpHotKey());
+  // From another window.
+  Type(Q(u"颜色"));
+  QWidget other;
+  other.resize(100, 100);
+  other.show();
+  other.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+  main->BringUp();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window->isActiveWindow(); }));
+  EXPECT_EQ(QApplication::focusWidget(), box);
+  EXPECT_EQ(box->text(), "");
+  EXPECT_EQ(model->rowCount(), 0);
+  // With the focus in the box already: emptied all the same.
+  kv::test::TypeText(box, Q(u"颜色"));
+  ASSERT_EQ(QApplication::focusWidget(), box);
+  main->BringUp();
+  EXPECT_EQ(box->text(), "");
+  EXPECT_EQ(model->rowCount(), 0);
+  // With the focus on the list.
+  kv::test::TypeText(box, Q(u"颜色"));
+  list->setFocus(Qt::TabFocusReason);
+  main->BringUp();
+  EXPECT_EQ(QApplication::focusWidget(), box);
+  EXPECT_EQ(box->text(), "");
+  // Under the modal About window, the About window keeps the keyboard.
+  bool aboutKeptIt = false;
+  QTimer::singleShot(50, [&] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    ASSERT_TRUE(dialog);
+    other.activateWindow();
+    (void)QTest::qWaitForWindowActive(&other);
+    main->BringUp();
+    aboutKeptIt = QTest::qWaitFor([&] { return QApplication::activeWindow() == dialog; });
+    QTest::keyClick(dialog, Qt::Key_Escape);
+  });
+  QTest::mouseClick(Button(MainForm::aboutButton), Qt::LeftButton);
+  EXPECT_TRUE(aboutKeptIt);
+}
+
 }  // namespace

@@ -142,6 +142,15 @@ TEST(BuiltInSkin, IsASkinFileWithReadableText) {
   // window, the pink output of the calculator in its edit box.
   for (std::uint32_t label : {0xFF0000u, 0x0000FFu}) EXPECT_GE(Contrast(label, role["Window"]), 3.0) << std::hex << label;
   EXPECT_GE(Contrast(0xFF5080u, role["Base"]), 3.0);
+  // The result list's hits (accent) and close-match rows (closeMatch) are
+  // text on the list's rows too.
+  std::map<std::string, std::uint32_t> colour(skin->colours.begin(), skin->colours.end());
+  for (const char* name : {"accent", "closeMatch"}) {
+    ASSERT_TRUE(colour.count(name)) << name;
+    for (const char* bg : {"Base", "AlternateBase"}) EXPECT_GE(Contrast(colour[name], role[bg]), 4.5) << name << " on " << bg;
+  }
+  EXPECT_NE(colour["closeMatch"], role["Text"]);
+  EXPECT_NE(colour["closeMatch"], colour["accent"]);
   // Disabled text is dimmer than normal text, yet still readable.
   EXPECT_LT(Contrast(role["Disabled.Text"], role["Base"]), Contrast(role["Text"], role["Base"]));
   EXPECT_GE(Contrast(role["Disabled.Text"], role["Base"]), 3.0);

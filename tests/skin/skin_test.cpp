@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "qt/result_list_colours.hpp"
 #include "qt_app.hpp"
 #include "skin_host.hpp"
 #include "skin_look.hpp"
@@ -98,6 +99,9 @@ TEST(Skin, AttachedOnceItReachesOpenAndLaterWindows) {
 TEST(Skin, KeepsTheWindowsOwnTextColours) {
   App();
   ASSERT_TRUE(ui::ApplySkinLook(BuiltInSkin()));
+  // The result list takes its colours from the skin's names.
+  EXPECT_EQ(ui::qt::HitColour().rgb() & 0xFFFFFF, kAccent);
+  EXPECT_EQ(ui::qt::CloseMatchColour().rgb() & 0xFFFFFF, 0x955000u);
   QWidget window;
   auto* layout = new QVBoxLayout(&window);
   QFont big;

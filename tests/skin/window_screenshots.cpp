@@ -2,7 +2,9 @@
 // program shows them, for the documentation:
 //   kelvaro-window-screenshots <output dir> [--plain] [--message-box]
 // writes main-window.png, about-window.png, calculator-window.png and
-// update-window.png. With --plain the skin is left off, to compare; with
+// update-window.png, and two lookups: lookup-highlight.png (exact rows, their
+// hits in the accent, one row selected) and lookup-close.png (close matches
+// of a pinyin keyword, with the tip of one of them). With --plain the skin is left off, to compare; with
 // --message-box a message box is pictured too (message-box.png).
 // tools/screenshots.sh runs it on a virtual X display.
 #include <QApplication>
@@ -12,6 +14,8 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
+#include <QCursor>
+#include <QToolTip>
 #include <cstdio>
 #include <cstring>
 
@@ -23,6 +27,8 @@
 #include "main_window.hpp"
 #include "message_box.hpp"
 #include "qt/qt_window.hpp"
+#include "qt/report_list.hpp"
+#include "qt/result_list_model.hpp"
 #include "question_bank.hpp"
 #include "skin_host.hpp"
 #include "update_window.hpp"
@@ -69,6 +75,49 @@ void SaveModal(const char* name) {
   });
 }
 
+// Pictures the main window with `keyword` looked up; with `tipRow` >= 0 the
+// tip of that row's question is shown and pictured with it.
+void SaveLookup(kv::MainWindow& main, const char* keyword, int selectRow, int tipRow, const char* name) {
+  namespace qt = kv::ui::qt;
+  using kv::ui::MainForm;
+  main.window().SetText(MainForm::keywordBox, keyword);
+  kv::ui::ReportList* list = qt::Widget(main.window(), MainForm::resultList);
+  if (selectRow >= 0) list->selectRow(selectRow);
+  if (tipRow < 0) {
+    Save(qt::TopLevel(main.window()), name);
+    list->clearSelection();
+    return;
+  }
+  QWidget* window = qt::TopLevel(main.window());
+  const QModelIndex cell = list->model()->index(tipRow, 1);
+  const QRect rect = list->visualRect(cell);
+  const QPoint at = list->viewport()->mapToGlobal(rect.center());
+  // The pointer rests on the cell until the list shows its tip.
+  QCursor::setPos(at);
+  QWidget* tip = nullptr;
+  for (int i = 0; i < 50 && tip == nullptr; ++i) {
+    QTest::qWait(100);
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->isVisible() && w->inherits("QTipLabel")) tip = w;
+  }
+  if (tip == nullptr) {
+    std::fprintf(stderr, "%s: the tip did not show\n", name);
+    ++g_failures;
+    return;
+  }
+  QTest::qWait(300);
+  // The tip is a window of its own: picture the screen around both.
+  const QRect area = window->frameGeometry().united(tip->frameGeometry());
+  const QString path = g_dir + "/" + name;
+  if (!window->screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).save(path, "PNG")) {
+    std::fprintf(stderr, "%s: cannot write\n", qPrintable(path));
+    ++g_failures;
+  } else {
+    std::printf("%s\n", qPrintable(path));
+  }
+  QToolTip::hideText();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -102,6 +151,9 @@ int main(int argc, char** argv) {
   QTest::qWait(100);
   main->window().SetText(kv::ui::MainForm::keywordBox, "首都");
   Save(mainWidget, "main-window.png");
+  SaveLookup(*main, "长江", 1, -1, "lookup-highlight.png");
+  SaveLookup(*main, "changj", -1, 2, "lookup-close.png");
+  main->window().SetText(kv::ui::MainForm::keywordBox, "首都");
 
   // The About window is modal and runs its own loop: picture it from inside.
   SaveModal("about-window.png");

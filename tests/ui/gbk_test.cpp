@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "qt/gbk.hpp"
 #include "gbk_walk.hpp"
@@ -93,6 +94,30 @@ TEST(FromGbk, KeepsEveryCharacterOfGbk) {
     }
   }
   EXPECT_EQ(pairs, 126 * 190);
+}
+
+TEST(Utf16Positions, PlacesByteOffsetsWhereTheirCharactersLandInTheShownText) {
+  struct Case {
+    std::string_view bytes;
+    std::vector<std::uint32_t> offsets;
+    std::vector<qsizetype> positions;
+  } cases[] = {
+      {"a\xd0\xc5" "b\xcf\xa2", {0, 1, 3, 4, 6}, {0, 1, 2, 3, 4}},  // a信b息: one unit per character
+      {"\xd0\xc5\xcf\xa2", {1, 2, 3}, {1, 1, 2}},                 // inside a character: after it
+      {"\x81" "0\xd0\xc5", {1, 2, 4}, {1, 2, 3}},                  // a bad byte shows as one unit
+      {"\xa1\xa1\xa1", {2, 3, 9}, {1, 2, 2}},                      // a lead byte at the end; past the end
+      {"", {0, 5}, {0, 0}},
+  };
+  for (const Case& c : cases) {
+    std::vector<qsizetype> positions(c.offsets.size(), -1);
+    kv::ui::Utf16Positions(c.bytes, c.offsets, positions);
+    EXPECT_EQ(positions, c.positions) << testing::PrintToString(std::string(c.bytes));
+    // As long as the text before the offset is when converted on its own.
+    for (std::size_t i = 0; i < c.offsets.size(); ++i) {
+      if (c.offsets[i] > c.bytes.size()) continue;
+      EXPECT_EQ(kv::ui::FromGbk(c.bytes.substr(0, c.offsets[i])).size(), positions[i]) << c.offsets[i];
+    }
+  }
 }
 
 }  // namespace

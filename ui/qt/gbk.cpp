@@ -3,6 +3,7 @@
 #include <QList>
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <algorithm>
 #include <vector>
 
 #include "gbk_walk.hpp"
@@ -74,6 +75,21 @@ QString FromGbk(std::string_view bytes) {
       });
   out.truncate(to - start);
   return out;
+}
+
+void Utf16Positions(std::string_view bytes, std::span<const std::uint32_t> offsets, std::span<qsizetype> positions) {
+  const PairTable& pairs = Pairs();
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t count = std::min(offsets.size(), positions.size());
+  std::size_t next = 0;
+  qsizetype units = 0;
+  WalkGbk(
+      bytes, [&](unsigned char lead, unsigned char trail) { return pairs.At(lead, trail) != 0; },
+      [&](GbkPiece piece, std::size_t at) {
+        while (next < count && offsets[next] <= at) positions[next++] = units;
+        units += piece == GbkPiece::Pair && QChar::requiresSurrogates(pairs.At(p[at], p[at + 1])) ? 2 : 1;
+      });
+  while (next < count) positions[next++] = units;
 }
 
 std::optional<std::string> ToGbk(const QString& text) {

@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "gbk.hpp"
+#include "hit_delegate.hpp"
 
 namespace kv::ui {
 
@@ -30,6 +31,7 @@ ReportList::ReportList(QWidget* parent) : QTableView(parent) {
   horizontalHeader()->setHighlightSections(false);
   horizontalHeader()->setStretchLastSection(false);
   horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  setItemDelegate(new qt::HitDelegate(this));  // the hits in the lookup's colours
 
   copyAction_ = new QAction(FromGbk("复制"), this);
   copyAction_->setShortcut(QKeySequence::Copy);

@@ -1,6 +1,7 @@
 // A report list: a read-only table with fixed column widths whose rows can be
 // selected and copied. Ctrl+A selects every row; Ctrl+C and the context menu
-// copy the selected rows as lines of tab-separated cells.
+// copy the selected rows as lines of tab-separated cells, as plain text. The
+// cells' hits are drawn by a HitDelegate.
 #pragma once
 
 #include <QStringList>

@@ -1,5 +1,7 @@
 // The skin on Qt: widget style, default font, palette and style sheet of the
-// application, which reach every window, open or opened later.
+// application, which reach every window, open or opened later; and the result
+// list's colours of hits (the colour named "accent") and close matches
+// ("closeMatch").
 #include <QApplication>
 #include <QFont>
 #include <QPalette>
@@ -9,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "result_list_colours.hpp"
 #include "skin_file.hpp"
 #include "skin_look.hpp"
 
@@ -43,6 +46,13 @@ constexpr Role kRoles[] = {
     {"Link", QPalette::Link},
     {"LinkVisited", QPalette::LinkVisited},
 };
+
+// The colour the skin names `name`, invalid when it names none.
+QColor NamedColour(const skin::SkinFile& skin, std::string_view name) {
+  for (const auto& [n, rgb] : skin.colours)
+    if (n == name) return QColor::fromRgb(static_cast<QRgb>(0xFF000000u | rgb));
+  return {};
+}
 
 std::optional<QPalette::ColorRole> RoleNamed(std::string_view name) {
   for (const Role& r : kRoles)
@@ -101,6 +111,8 @@ bool ApplySkinLook(std::span<const unsigned char> bytes) {
   // sheet is in place, a font change that is still queued would not reach them.
   QCoreApplication::sendPostedEvents(nullptr, QEvent::ApplicationFontChange);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::ApplicationPaletteChange);
+  // The result list's own colours: hits in the accent, close matches in theirs.
+  qt::SetResultListColours({NamedColour(*skin, "accent"), NamedColour(*skin, "closeMatch")});
   app->setStyleSheet(QString::fromUtf8(skin->styleSheet.data(), static_cast<qsizetype>(skin->styleSheet.size())));
   return true;
 }

@@ -1,4 +1,5 @@
 // Windows from their tables, as Qt widgets.
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -322,7 +323,15 @@ bool Window::IsOpen() const { return impl_->open; }
 
 void Window::Activate() {
   QWidget* w = impl_->widget;
+  if (w->isMinimized()) w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
   w->raise();
+  // A modal window over this one keeps the keyboard: it comes up on top.
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal != nullptr && modal != w) {
+    modal->raise();
+    modal->activateWindow();
+    return;
+  }
   w->activateWindow();
 }
 
@@ -376,8 +385,13 @@ Text Window::ShownText(DropDownId list) const {
   return ToGbk(qt::Widget(*this, list)->currentText()).value_or(Text());
 }
 
-void Window::ShowRows(ReportListId list, std::span<const LookupRow> rows) {
-  qt::Model(*this, list)->SetRows(rows);
+void Window::ShowResults(ReportListId list, const KeywordLookup& lookup) {
+  qt::Model(*this, list)->SetLookup(&lookup);
+  qt::Widget(*this, list)->scrollToTop();
+}
+
+void Window::ClearRows(ReportListId list) {
+  qt::Model(*this, list)->SetLookup(nullptr);
   qt::Widget(*this, list)->scrollToTop();
 }
 
