@@ -46,9 +46,11 @@ UpdateResult DownloadArchive(const Text& url, const ArchiveTarget& target, const
     file->Close();
     return result;
   }
+  // The reader hashes the last bytes while the file goes to the disk and the
+  // signature file is fetched.
+  if (check) check->WritingEnded();
+  const bool flushed = file->Flush();
   if (check) {
-    // The last bytes are read while the signature file is fetched.
-    check->WritingEnded();
     const SignatureFetch signature = FetchSignatureFile(SignatureUrl(url), limits);
     if (signature.result.cancelled()) return signature.result;
     const bool verified = signature.result.ended() && check->Finish(signature.body).verified();
@@ -59,7 +61,7 @@ UpdateResult DownloadArchive(const Text& url, const ArchiveTarget& target, const
       return UpdateResult::Failed(kMsgVerifyFailed);
     }
   }
-  const bool placed = file->Flush() && file->RenameOver(target.archive);
+  const bool placed = flushed && file->RenameOver(target.archive);
   if (!file->Close() || !placed) return UpdateResult::Failed(kMsgWriteError);
   return result;
 }
