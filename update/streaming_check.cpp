@@ -15,7 +15,7 @@ constexpr std::chrono::milliseconds kCaughtUpNap{2};
 }  // namespace
 
 StreamingSignatureCheck::StreamingSignatureCheck(std::string_view releaseKey, const std::atomic<bool>* cancel)
-    : check_(releaseKey), cancel_(cancel) {}
+    : releaseKey_(releaseKey), cancel_(cancel) {}
 
 StreamingSignatureCheck::~StreamingSignatureCheck() {
   {
@@ -30,15 +30,10 @@ void StreamingSignatureCheck::Start(const ArchiveFile& file) {
   if (file_ != nullptr) return;
   file_ = &file;
   reader_ = file.OpenReader();
-  if (!reader_) {
-    check_.ReadFailed();
-    return;
-  }
-  if (!check_.ok()) return;  // a key the platform refuses: nothing to hash for
   try {
-    thread_ = std::thread([this] { Pump(); });
+    thread_ = std::thread([this] { Run(); });
   } catch (const std::system_error&) {
-    // No thread to be had: Finish reads it all.
+    // No thread to be had: Finish does it all.
   }
 }
 
@@ -54,7 +49,19 @@ bool StreamingSignatureCheck::Stopping() const {
   return stop_.load(std::memory_order_relaxed) || (cancel_ != nullptr && cancel_->load(std::memory_order_relaxed));
 }
 
-void StreamingSignatureCheck::Pump() {
+void StreamingSignatureCheck::Run() {
+  IncrementalSignatureCheck check(releaseKey_);
+  if (!reader_) check.ReadFailed();
+  if (check.ok()) Pump(check);
+  // Stopped early (cancelled, a failed read): what was hashed is not all of it.
+  if (file_ == nullptr || hashed() != file_->End()) check.ReadFailed();
+  std::unique_lock lock(mutex_);
+  wake_.wait(lock, [this] { return signature_.has_value() || stop_; });
+  if (!signature_) return;
+  verdict_ = check.Finish(*signature_);
+}
+
+void StreamingSignatureCheck::Pump(IncrementalSignatureCheck& check) {
   std::vector<std::uint8_t> buffer(kSignatureCheckChunk);
   std::int64_t at = hashed_.load(std::memory_order_relaxed);
   while (!Stopping()) {
@@ -64,7 +71,7 @@ void StreamingSignatureCheck::Pump() {
     const std::int64_t end = file_->End();
     if (end < at) {
       // Cut below what was read: the bytes hashed are no longer the file's.
-      check_.ReadFailed();
+      check.ReadFailed();
       return;
     }
     if (end == at) {
@@ -77,25 +84,28 @@ void StreamingSignatureCheck::Pump() {
     const std::ptrdiff_t got = reader_->ReadAt(at, std::span(buffer).first(want));
     // Nothing where the writer says bytes are: the file is not what it wrote.
     if (got <= 0) {
-      check_.ReadFailed();
+      check.ReadFailed();
       return;
     }
-    if (!check_.Add(std::span(buffer).first(static_cast<std::size_t>(got)))) return;
+    if (!check.Add(std::span(buffer).first(static_cast<std::size_t>(got)))) return;
     at += got;
     hashed_.store(at, std::memory_order_release);
   }
 }
 
 SignatureCheck StreamingSignatureCheck::Finish(std::string_view signatureFile) {
-  WritingEnded();
+  {
+    std::lock_guard lock(mutex_);
+    ended_ = true;
+    signature_.emplace(signatureFile);
+  }
+  wake_.notify_all();
   if (thread_.joinable()) {
     thread_.join();
-  } else if (reader_ && check_.ok()) {
-    Pump();
+  } else if (file_ != nullptr) {
+    Run();
   }
-  // Stopped early (cancelled, a failed read): what was hashed is not all of it.
-  if (file_ == nullptr || hashed() != file_->End()) check_.ReadFailed();
-  return check_.Finish(signatureFile);
+  return verdict_;
 }
 
 }  // namespace kv
