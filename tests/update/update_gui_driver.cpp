@@ -69,6 +69,14 @@ void AnswerPrompt(bool yes) {
   timer->start(20);
 }
 
+// The loop, then the exit clean-up, as the program ends when its last window
+// is gone.
+int RunLoop(QApplication& app) {
+  const int rc = app.exec();
+  kv::RunExitCleanup();
+  return rc;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -111,7 +119,7 @@ int main(int argc, char** argv) {
 
   if (scenario == QStringLiteral("yes-close")) {
     QTimer::singleShot(200, update, [update] { QTest::keyClick(update, Qt::Key_Escape); });
-    return app.exec();
+    return RunLoop(app);
   }
 
   QTimer::singleShot(50, update, [updateWindow] {
@@ -159,5 +167,5 @@ int main(int argc, char** argv) {
     }
   });
   watch->start(20);
-  return app.exec();
+  return RunLoop(app);
 }
