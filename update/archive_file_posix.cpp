@@ -29,11 +29,12 @@ bool SyncFolderOf(const std::filesystem::path& path) {
 std::unique_ptr<ArchiveFile> ArchiveFile::Open(const std::filesystem::path& path, bool truncate) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (truncate ? O_TRUNC : 0), 0644);
   if (fd < 0) return nullptr;
-  if (::lseek(fd, 0, SEEK_END) < 0) {
+  const off_t end = ::lseek(fd, 0, SEEK_END);
+  if (end < 0) {
     ::close(fd);
     return nullptr;
   }
-  return std::unique_ptr<ArchiveFile>(new ArchiveFile(fd, path));
+  return std::unique_ptr<ArchiveFile>(new ArchiveFile(fd, path, end));
 }
 
 std::unique_ptr<ArchiveFile> ArchiveFile::CreateOwn(const std::filesystem::path& path) {
@@ -41,7 +42,7 @@ std::unique_ptr<ArchiveFile> ArchiveFile::CreateOwn(const std::filesystem::path&
   if (::unlink(path.c_str()) != 0 && errno != ENOENT) return nullptr;
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (fd < 0) return nullptr;
-  return std::unique_ptr<ArchiveFile>(new ArchiveFile(fd, path));
+  return std::unique_ptr<ArchiveFile>(new ArchiveFile(fd, path, 0));
 }
 
 ArchiveFile::~ArchiveFile() { Close(); }
@@ -57,7 +58,9 @@ bool ArchiveFile::Resize(std::int64_t length) {
   if (handle_ < 0 || ::fstat(Fd(handle_), &st) != 0) return false;
   // A device (a test's /dev/full) has no length to cut.
   if (S_ISREG(st.st_mode) && ::ftruncate(Fd(handle_), static_cast<off_t>(length)) != 0) return false;
-  return ::lseek(Fd(handle_), static_cast<off_t>(length), SEEK_SET) == static_cast<off_t>(length);
+  if (::lseek(Fd(handle_), static_cast<off_t>(length), SEEK_SET) != static_cast<off_t>(length)) return false;
+  end_.store(length, std::memory_order_release);
+  return true;
 }
 
 bool ArchiveFile::Write(const char* data, std::size_t n) {
@@ -69,7 +72,34 @@ bool ArchiveFile::Write(const char* data, std::size_t n) {
     if (w <= 0) return false;
     done += static_cast<std::size_t>(w);
   }
+  // Published once the whole chunk is in the file: a reader never sees a
+  // half-written one as written.
+  end_.store(end_.load(std::memory_order_relaxed) + static_cast<std::int64_t>(n), std::memory_order_release);
   return true;
+}
+
+std::unique_ptr<ArchiveReader> ArchiveFile::OpenReader() const {
+  if (handle_ < 0) return nullptr;
+  const int fd = ::open(path_.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  // Opened by name, so it must be the very file this one writes.
+  struct stat mine {}, opened {};
+  if (::fstat(Fd(handle_), &mine) != 0 || ::fstat(fd, &opened) != 0 || mine.st_dev != opened.st_dev ||
+      mine.st_ino != opened.st_ino) {
+    ::close(fd);
+    return nullptr;
+  }
+  return std::unique_ptr<ArchiveReader>(new ArchiveReader(fd));
+}
+
+ArchiveReader::~ArchiveReader() { ::close(Fd(handle_)); }
+
+std::ptrdiff_t ArchiveReader::ReadAt(std::int64_t offset, std::span<std::uint8_t> buffer) {
+  for (;;) {
+    const ssize_t n = ::pread(Fd(handle_), buffer.data(), buffer.size(), static_cast<off_t>(offset));
+    if (n < 0 && errno == EINTR) continue;
+    return n;
+  }
 }
 
 bool ArchiveFile::Flush() { return handle_ >= 0 && ::fsync(Fd(handle_)) == 0; }
@@ -82,6 +112,15 @@ bool ArchiveFile::RenameOver(const std::filesystem::path& target) {
   path_ = target;
   SyncFolderOf(target);
   return true;
+}
+
+bool ArchiveFile::CloseAndRemove() {
+  struct stat mine {}, named {};
+  const bool own = handle_ >= 0 && ::fstat(Fd(handle_), &mine) == 0 && ::lstat(path_.c_str(), &named) == 0 &&
+                   mine.st_dev == named.st_dev && mine.st_ino == named.st_ino;
+  const bool removed = own && ::unlink(path_.c_str()) == 0;
+  Close();
+  return removed;
 }
 
 bool ArchiveFile::Close() {

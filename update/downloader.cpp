@@ -53,12 +53,9 @@ class Download : public HttpReceiver {
 // The final answer is accepted or refused here; accepting it opens the local
 // file, so a refused answer leaves no file.
 bool Download::OnAnswer(const HttpAnswer& answer) {
-  // Any coding but identity would land in the file still coded.
-  const bool coded = !answer.content_encoding.empty() &&
-                     !(answer.content_encoding.size() == 8 && StartsWithNoCase(answer.content_encoding, "identity"));
   // Several ranges in one body are no archive.
   const bool multipart = StartsWithNoCase(answer.content_type, "multipart/byteranges");
-  if (answer.status < 200 || answer.status >= 300 || coded || multipart) {
+  if (answer.status < 200 || answer.status >= 300 || HasContentCoding(answer) || multipart) {
     failure_ = kMsgCannotOpenUrl;
     return false;
   }
@@ -137,14 +134,7 @@ bool Download::WriteChunk(const char* data, std::size_t n) {
 UpdateResult Download::Run(const Text& url, const TransferLimits& limits) {
   HttpGet request;
   request.url = url;
-  std::string_view text(kDownloadHeaders);
-  while (true) {
-    const std::size_t cut = text.find("\r\n");
-    request.headers.emplace_back(text.substr(0, cut));
-    if (cut == std::string_view::npos) break;
-    text.remove_prefix(cut + 2);
-  }
-  request.headers.emplace_back(kNoCacheHeader);
+  request.headers = DownloadHeaderLines();
   if (resume_) request.headers.push_back("Range:bytes=" + std::to_string(start_) + "-");
   request.limits = limits;
 
@@ -170,6 +160,25 @@ UpdateResult Download::Run(const Text& url, const TransferLimits& limits) {
 }
 
 }  // namespace
+
+std::vector<std::string> DownloadHeaderLines() {
+  std::vector<std::string> lines;
+  std::string_view text(kDownloadHeaders);
+  while (true) {
+    const std::size_t cut = text.find("\r\n");
+    lines.emplace_back(text.substr(0, cut));
+    if (cut == std::string_view::npos) break;
+    text.remove_prefix(cut + 2);
+  }
+  lines.emplace_back(kNoCacheHeader);
+  return lines;
+}
+
+bool HasContentCoding(const HttpAnswer& answer) {
+  // Any coding but identity would land in the file still coded.
+  return !answer.content_encoding.empty() &&
+         !(answer.content_encoding.size() == 8 && StartsWithNoCase(answer.content_encoding, "identity"));
+}
 
 UpdateResult DownloadInto(const Text& url, const FileOpener& open, std::unique_ptr<ArchiveFile>& file,
                           const DownloadHandler& handler, std::int32_t start, bool resume,

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "archive_file.hpp"
 #include "http_transport.hpp"
@@ -23,6 +25,14 @@ inline constexpr char kDownloadHeaders[] =
 // Sent with every download: no cache on the way may answer in the server's place.
 inline constexpr char kNoCacheHeader[] = "Pragma: no-cache";
 inline constexpr std::size_t kDownloadChunk = 10240;
+
+// The header lines of every download request: kDownloadHeaders, then
+// kNoCacheHeader.
+std::vector<std::string> DownloadHeaderLines();
+
+// Whether the body of `answer` comes in a content coding other than identity
+// (it would be stored still coded).
+bool HasContentCoding(const HttpAnswer& answer);
 
 // Called after every chunk written, on the downloading thread, with:
 // total (the answer's Content-Length, 0 when it has none), position (the bytes

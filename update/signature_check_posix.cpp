@@ -1,5 +1,6 @@
 // The platform's part of the signature check on Linux: OpenSSL 3's EVP
 // interface, the key imported from its SubjectPublicKeyInfo.
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/x509.h>
 
@@ -9,6 +10,14 @@
 
 namespace kv {
 namespace {
+
+// OpenSSL tears itself down in an atexit handler, which may run while a
+// download's threads still use it (libcurl's TLS, the archive's check) and
+// crash them on the way out. Told before anything else initialises it, it
+// leaves its state to the end of the process instead.
+[[maybe_unused]] const bool kNoTeardownAtExit = [] {
+  return OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr) == 1;
+}();
 
 struct PkeyFree {
   void operator()(EVP_PKEY* p) const { EVP_PKEY_free(p); }

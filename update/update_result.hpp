@@ -18,6 +18,8 @@ inline constexpr char kMsgCannotOpenFile[] = "不能打开本地的文件!";
 inline constexpr char kMsgReadError[] = "读文件出错!";
 inline constexpr char kMsgWriteError[] = "写文件出错!";
 inline constexpr char kMsgDownloadComplete[] = "下载完成!";
+// The archive's signature is missing, unusable or not the publisher's.
+inline constexpr char kMsgVerifyFailed[] = "文件校验失败!";
 
 class UpdateResult {
  public:

@@ -31,6 +31,7 @@ struct DownloadContext {
   ui::Window* window = nullptr;
   Text sourceUrl;
   ArchiveTarget target;
+  ReleaseCheck release;
 
   std::mutex mutex;
   std::condition_variable changed;
@@ -83,9 +84,10 @@ void RunDownload(std::shared_ptr<DownloadContext> context) {
       [context](std::int32_t total, std::int32_t position, std::int32_t elapsed, std::int32_t received) {
         ProgressHandler(context, total, position, elapsed, received);
       },
-      limits);
-  // The update is done only when the archive is complete and in place; a
-  // failure is told before the worker ends.
+      context->release, limits);
+  // The update is done only when the archive is complete, verified and in
+  // place; a failure (a signature that does not verify included) is told
+  // before the worker ends, and nothing is opened.
   if (result.complete()) {
     ShowAndWait(context, kMsgDownloadComplete, [context] {
       ui::OpenFile(context->target.archive);
@@ -119,7 +121,8 @@ void OnUpdateWindowClosed() {
 }  // namespace
 
 UpdateSources UpdateSources::Installed() {
-  return {config::kVersionUrl, config::kArchiveUrl, ui::ProgramFolder(), ui::DownloadsFolder()};
+  return {config::kVersionUrl, config::kArchiveUrl, ui::ProgramFolder(), ui::DownloadsFolder(),
+          {config::kCheckReleaseSignature, config::kReleaseKey}};
 }
 
 ui::Window* OpenUpdateWindow(const UpdateSources& sources) {
@@ -144,6 +147,7 @@ void StartUpdate() {
   context->target = LocateArchive(updateSources.programDir, updateSources.downloadDir);
   context->window = window;
   context->sourceUrl = updateSources.archiveUrl;
+  context->release = updateSources.release;
   downloadContext = context;
   RegisterExitCleanup([] { ReleaseDownloadContext(); });
 

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "archive.hpp"
+#include "kelvaro_config.hpp"
 #include "text.hpp"
 #include "window.hpp"
 
@@ -20,9 +22,12 @@ struct UpdateSources {
   Text archiveUrl;                    // the release archive (GBK)
   std::filesystem::path programDir;   // the executable's folder: the archive's place
   std::filesystem::path downloadDir;  // the user's download folder: the fallback
+  // What the archive must pass before it is opened: the compiled-in key
+  // unless a test gives its own.
+  ReleaseCheck release{config::kCheckReleaseSignature, config::kReleaseKey};
 
-  // The built-in addresses, the executable's folder and the desktop's
-  // download folder.
+  // The built-in addresses and release key, the executable's folder and the
+  // desktop's download folder.
   static UpdateSources Installed();
 };
 

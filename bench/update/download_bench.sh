@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Downloads a large file from a local nginx with DownloadFile (download_bench)
 # and, in the same run, with the curl command-line tool, and compares the
-# throughput and the peak memory. The files live in a temporary folder under
-# /tmp and are removed at the end; nginx is stopped by its pid.
+# throughput and the peak memory. Then the archive step (DownloadArchive) on
+# the same file, unchecked and checked against its signature (a key made for
+# the run), to show what the check adds to the download. The files live in a
+# temporary folder under /tmp and are removed at the end; nginx is stopped by
+# its pid.
 #
 #   bench/update/download_bench.sh [build dir] [size in MiB, default 200] [rounds, default 3]
 #
@@ -30,6 +33,8 @@ OUT=$(mktemp -d "${OUT_DIR:-$WORK/out}/kv-out.XXXXXX")
 PORT=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 head -c $((SIZE_MIB << 20)) /dev/urandom >"$WORK/www/big.bin"
 head -c $((20 << 20)) /dev/urandom >"$WORK/www/small.bin"
+"$ROOT/tools/make_release_key.sh" "$WORK/key" >/dev/null
+"$ROOT/tools/sign_release.sh" "$WORK/www/big.bin" "$WORK/key/release-key.pem" >/dev/null
 # The server ends by itself after ten minutes should this script be killed.
 timeout -s TERM 600 "$ROOT/tools/serve_http.sh" "$WORK/www" "$PORT" "$WORK" &
 SERVER=$!
@@ -79,3 +84,45 @@ for kind in best median; do
   awk -v k="$kind" -v n="$ROUNDS" -v a="$a" -v b="$b" \
     'BEGIN { printf "%s of %d: DownloadFile %.1f MiB/s, curl %.1f MiB/s, ratio %.2f (goal >= 0.90)\n", k, n, a, b, a / b }'
 done
+
+echo "== the archive step on the same file: unchecked, and checked against big.bin.sig while it arrives"
+all_plain=()
+all_checked=()
+all_tail=()
+run_archive() {  # run_archive unchecked|checked
+  local line
+  if [[ $1 == checked ]]; then
+    line=$("$BENCH" --checked "$WORK/key/release-key.pub.b64" "$URL" "$OUT/archive.bin")
+  else
+    line=$("$BENCH" --archive "$URL" "$OUT/archive.bin")
+  fi
+  cmp -s "$WORK/www/big.bin" "$OUT/archive.bin" || { echo "DownloadArchive ($1): file differs" >&2; exit 1; }
+  rm -f "$OUT/archive.bin"
+  seconds=$(field seconds <<<"$line")
+  tail_ms=$(field tail_ms <<<"$line")
+  cpu=$(field cpu_s <<<"$line")
+  rss=$(field peak_rss_kib <<<"$line")
+}
+for round in $(seq "$ROUNDS"); do
+  if ((round % 2)); then
+    run_archive unchecked; plain=$seconds; plain_tail=$tail_ms; plain_cpu=$cpu
+    run_archive checked; checked=$seconds; checked_tail=$tail_ms; checked_cpu=$cpu; checked_rss=$rss
+  else
+    run_archive checked; checked=$seconds; checked_tail=$tail_ms; checked_cpu=$cpu; checked_rss=$rss
+    run_archive unchecked; plain=$seconds; plain_tail=$tail_ms; plain_cpu=$cpu
+  fi
+  printf 'round %d: unchecked %6.3f s (after the last byte %6.1f ms, CPU %5.3f s)   checked %6.3f s (after the last byte %6.1f ms, CPU %5.3f s, peak RSS %6d KiB)\n' \
+    "$round" "$plain" "$plain_tail" "$plain_cpu" "$checked" "$checked_tail" "$checked_cpu" "$checked_rss"
+  all_plain+=("$plain")
+  all_checked+=("$checked")
+  all_tail+=("$checked_tail")
+done
+fastest() { printf '%s\n' "$@" | sort -g | head -1; }
+a=$(fastest "${all_plain[@]}"); b=$(fastest "${all_checked[@]}")
+awk -v n="$ROUNDS" -v a="$a" -v b="$b" -v m="$SIZE_MIB" 'BEGIN {
+  printf "best of %d: unchecked %.3f s (%.0f MiB/s), checked %.3f s (%.0f MiB/s): the check adds %.1f%% (goal <= 10%%)\n",
+         n, a, m / a, b, m / b, 100 * (b - a) / a }'
+a=$(median "${all_plain[@]}"); b=$(median "${all_checked[@]}"); t=$(median "${all_tail[@]}")
+awk -v n="$ROUNDS" -v a="$a" -v b="$b" -v t="$t" -v m="$SIZE_MIB" 'BEGIN {
+  printf "median of %d: unchecked %.3f s (%.0f MiB/s), checked %.3f s (%.0f MiB/s): the check adds %.1f%% (goal <= 10%%); after the last byte %.1f ms\n",
+         n, a, m / a, b, m / b, 100 * (b - a) / a, t }'

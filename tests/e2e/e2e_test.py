@@ -5,9 +5,12 @@ xdotool for keys and clicks and the clipboard (xclip) to read what it shows.
 
   1. type a keyword and copy the result list: the rows of the bank's hits;
   2. submit a question: the mail arrives in the SMTP server's folder;
-  3. publish a newer version, start again, answer Yes, press 立即更新 and
+  3. publish a newer version (signed with the local release key, whose public
+     half the build carries), start again, answer Yes, press 立即更新 and
      follow the download to "下载完成!": the archive is byte-identical and the
-     desktop was asked to open it.
+     desktop was asked to open it;
+  4. flip one byte of the published archive, its signature left as it was, and
+     update again: "文件校验失败!", the window stays, no archive, nothing opened.
 
 Usage: e2e_test.py <source dir> <program>. Needs the default build's addresses
 (loopback ports 18080 and 2525). Everything it starts, it ends by pid.
@@ -234,7 +237,9 @@ def run(s: Session):
     out = subprocess.run([str(ROOT / "tools" / "publish_version.sh"), "v2.0"], env=s.servers_env, check=True,
                          capture_output=True, text=True, timeout=60).stdout
     print("ok:", out.strip())
-    published = (s.servers_dir / "site" / os.fsdecode(ARCHIVE_NAME.encode("gbk"))).read_bytes()
+    site_archive = s.servers_dir / "site" / os.fsdecode(ARCHIVE_NAME.encode("gbk"))
+    published = site_archive.read_bytes()
+    check(pathlib.Path(str(site_archive) + ".sig").stat().st_size > 0, "no signature beside the published archive")
     prog = s.start_program(bindir)
     prompt = s.find_window("^提示$")
     s.key(prompt, "Return")  # Yes is the default button
@@ -254,7 +259,37 @@ def run(s: Session):
     opened = (s.tmp / "opened.txt").read_text() if (s.tmp / "opened.txt").exists() else ""
     opened_paths = [urllib.parse.unquote(urllib.parse.urlsplit(u).path) for u in opened.split()]
     check(str(archive) in opened_paths, f"the desktop was not asked to open the archive: {opened!r}")
-    print(f"ok: {text.strip()!r}, archive of {len(published)} bytes, sha256 {hashlib.sha256(published).hexdigest()[:16]}")
+    print(f"ok: {text.strip()!r}, signed archive of {len(published)} bytes, "
+          f"sha256 {hashlib.sha256(published).hexdigest()[:16]}")
+
+    # 4. The same release with one byte changed on the server: refused.
+    tampered = bytearray(published)
+    tampered[len(tampered) // 2] ^= 0x01
+    tmp = site_archive.with_name(site_archive.name + ".tmp")
+    tmp.write_bytes(bytes(tampered))
+    os.replace(tmp, site_archive)
+    archive.unlink()
+    prog = s.start_program(bindir)
+    prompt = s.find_window("^提示$")
+    s.key(prompt, "Return")
+    update = s.find_window("^自动更新$")
+    s.key(update, "space")
+    refused = s.find_window("^信息：$", timeout=60)
+    s.click(refused, (10, 10))
+    s.key(refused, "ctrl+c")
+    text = wait_for("the message text", lambda: "文件校验失败!" in s.clipboard() and s.clipboard(), 10)
+    s.key(refused, "Return")
+    time.sleep(1)
+    check(prog.poll() is None, f"the program ended after a refused archive (exit code {prog.returncode})")
+    update = s.find_window("^自动更新$", timeout=5)
+    check(not archive.exists(), "a refused archive was put beside the program")
+    check(not (bindir / (ARCHIVE_NAME + ".part")).exists(), "a refused archive's .part was left behind")
+    opened_after = (s.tmp / "opened.txt").read_text() if (s.tmp / "opened.txt").exists() else ""
+    check(opened_after == opened, f"the desktop was asked to open something: {opened_after!r}")
+    s.key(update, "Escape")
+    rc = wait_for("the program to end on Esc", lambda: prog.poll() is not None and (prog.returncode,), 15)
+    check(rc == (0,), f"exit code {rc}")
+    print(f"ok: a tampered archive: {text.strip()!r}, nothing kept, nothing opened")
 
 
 def main():

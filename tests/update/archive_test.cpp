@@ -10,6 +10,7 @@
 #include "http_peer.hpp"
 #include "result_print.hpp"
 #include "test_files.hpp"
+#include "test_signer.hpp"
 
 namespace kv {
 namespace {
@@ -51,9 +52,10 @@ TEST_F(ArchiveTest, UnwritableProgramFolderFallsBackToDownloads) {
   EXPECT_TRUE(fs::is_directory(downloads));
   EXPECT_EQ(t.archive, downloads / ArchiveFileName());
 
-  // The whole way: download into the fallback, finish, the archive is there.
+  // The whole way: download into the fallback, finish, the archive is there
+  // (unchecked: the signature's part is archive_signature_test's).
   test::HttpPeer peer([](const test::HttpRequest&, test::PeerConnection& c) { c.Send(test::Answer(200, "RAR!")); });
-  EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, {}), UpdateResult::Complete());
+  EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, {}, ReleaseCheck::Unchecked()), UpdateResult::Complete());
   EXPECT_EQ(ReadFile(t.archive), "RAR!");
 }
 
@@ -88,14 +90,17 @@ TEST_F(ArchiveTest, IncompleteDownloadNeverReachesTheArchiveName) {
     c.Send(test::Answer(200, "new body", {}, false));
   });
   int finishes = 0;
+  const test::TestSigner signer;
   EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, [&](std::int32_t total, std::int32_t pos, std::int32_t, std::int32_t) {
     EXPECT_EQ(total, 0);
     if (total == pos) ++finishes;
-  }), UpdateResult::Done());
+  }, ReleaseCheck{true, signer.PublicKey()}), UpdateResult::Done());
   EXPECT_EQ(finishes, 0);
   EXPECT_EQ(ReadFile(t.archive), "previous");
   EXPECT_EQ(ReadFile(t.part), "new body");
-  // The request asked for everything, from byte 0.
+  // The request asked for everything, from byte 0; an archive that never
+  // completes has no signature to fetch.
+  ASSERT_EQ(peer.Requests().size(), 1u);
   EXPECT_NE(peer.Requests()[0].head.find("\r\nRange:bytes=0-\r\n"), std::string::npos);
 }
 

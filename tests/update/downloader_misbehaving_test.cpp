@@ -17,7 +17,9 @@
 #include "downloader.hpp"
 #include "http_peer.hpp"
 #include "result_print.hpp"
+#include "bad_signatures.hpp"
 #include "test_files.hpp"
+#include "test_signer.hpp"
 
 namespace kv {
 namespace {
@@ -40,13 +42,14 @@ class MisbehavingDownload : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
-  // Downloads into `target`, as the Update window does.
-  // A failure's message is also kept in messages_.
+  // Downloads into `target`, as the Update window does, but unchecked (the
+  // signature's part is archive_signature_test's; the peers here serve no
+  // signature). A failure's message is also kept in messages_.
   UpdateResult Download(const std::string& url, const ArchiveTarget& target) {
     const UpdateResult result =
         DownloadArchive(url, target, [&](std::int32_t, std::int32_t pos, std::int32_t, std::int32_t) {
           last_position_ = pos;
-        }, limits_);
+        }, ReleaseCheck::Unchecked(), limits_);
     finished_ = result.complete();
     if (result.failed()) messages_.push_back(result.message());
     return result;
@@ -101,7 +104,7 @@ TEST_F(MisbehavingDownload, LengthPast32BitsIsNotCompleteAfterItsLow32Bits) {
   std::vector<std::pair<std::int32_t, std::int32_t>> reports;
   const UpdateResult result = DownloadArchive(peer.Url("/a.rar"), t, [&](std::int32_t total, std::int32_t pos, std::int32_t, std::int32_t) {
     reports.emplace_back(total, pos);
-  }, limits_);
+  }, ReleaseCheck::Unchecked(), limits_);
   EXPECT_EQ(result, UpdateResult::Failed(kMsgReadError));
   EXPECT_EQ(reports, (std::vector<std::pair<std::int32_t, std::int32_t>>{{1000, 1000}}));
   EXPECT_FALSE(fs::exists(t.archive));
@@ -115,10 +118,14 @@ TEST_F(MisbehavingDownload, LengthPast32BitsIsNotCompleteAfterItsLow32Bits) {
 // whole; and a run that was killed blocks nobody.
 TEST_F(MisbehavingDownload, TwoRunsNeverShareThePart) {
   const std::string body = RandomBytes(200000, 12);
+  const test::TestSigner signer;
+  const std::string signature = signer.Sign(body);
+  const ReleaseCheck check{true, signer.PublicKey()};
   std::atomic<bool> secondDone{false};
   std::atomic<int> served{0};
   HttpPeer peer(
-      [&](const HttpRequest&, PeerConnection& c) {
+      [&](const HttpRequest& r, PeerConnection& c) {
+        if (test::AsksForSignature(r.target)) return c.Send(Answer(200, signature));
         const std::string all = Answer(200, body);
         c.Send(all.substr(0, 100000));
         const bool first = served++ == 0;
@@ -127,10 +134,10 @@ TEST_F(MisbehavingDownload, TwoRunsNeverShareThePart) {
       },
       std::chrono::seconds(30), true);
   const ArchiveTarget t = LocateArchive(dir_, dir_);
-  auto first = std::async(std::launch::async, [&] { return DownloadArchive(peer.Url("/a.rar"), t, {}, limits_); });
+  auto first = std::async(std::launch::async, [&] { return DownloadArchive(peer.Url("/a.rar"), t, {}, check, limits_); });
   while (served == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, {}, limits_), UpdateResult::Failed(kMsgCannotOpenFile));
+  EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, {}, check, limits_), UpdateResult::Failed(kMsgCannotOpenFile));
   secondDone = true;
   EXPECT_EQ(first.get(), UpdateResult::Complete());
   EXPECT_EQ(served.load(), 1);
@@ -154,11 +161,11 @@ TEST_F(MisbehavingDownload, TwoRunsNeverShareThePart) {
   ::close(ready[0]);
   ::close(ready[1]);
   EXPECT_EQ(said, 'y');
-  EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, {}, limits_), UpdateResult::Failed(kMsgCannotOpenFile));
+  EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, {}, check, limits_), UpdateResult::Failed(kMsgCannotOpenFile));
   ::kill(holder, SIGKILL);
   ::waitpid(holder, nullptr, 0);
   fs::remove(t.archive);
-  EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, {}, limits_), UpdateResult::Complete());
+  EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, {}, check, limits_), UpdateResult::Complete());
   EXPECT_TRUE(ReadFile(t.archive) == body);
 }
 

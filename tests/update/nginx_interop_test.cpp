@@ -1,5 +1,6 @@
 // The version check and the downloader against a real web server: Debian's
-// nginx serving a version page and a 3 MB archive under its GBK file name.
+// nginx serving a version page and a 3 MB archive under its GBK file name,
+// with its signature beside it, and releases whose signature is wrong.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,11 +8,13 @@
 #include <random>
 
 #include "archive.hpp"
+#include "bad_signatures.hpp"
 #include "http_peer.hpp"
 #include "nginx_server.hpp"
 #include "result_print.hpp"
 #include "version_check.hpp"
 #include "test_files.hpp"
+#include "test_signer.hpp"
 
 namespace kv {
 namespace {
@@ -32,6 +35,17 @@ class NginxInterop : public ::testing::Test {
     for (char& c : *archive_) c = static_cast<char>(gen());
     // nginx maps the decoded request path to these very bytes.
     std::ofstream(*root_ / std::string(kArchivePath + 1), std::ios::binary) << *archive_;
+    signer_ = new test::TestSigner;
+    std::ofstream(*root_ / (std::string(kArchivePath + 1) + ".sig"), std::ios::binary) << signer_->Sign(*archive_);
+    // Each bad release in a folder of its own; one without a .sig (404).
+    const std::vector<test::ServedRelease> bad = test::BadSignatures(*archive_, *signer_);
+    for (std::size_t i = 0; i < bad.size(); ++i) {
+      const fs::path dir = *root_ / ("bad" + std::to_string(i));
+      fs::create_directory(dir);
+      std::ofstream(dir / std::string(kArchivePath + 1), std::ios::binary) << bad[i].archive;
+      if (bad[i].signatureStatus == 200)
+        std::ofstream(dir / (std::string(kArchivePath + 1) + ".sig"), std::ios::binary) << bad[i].signature;
+    }
     std::ofstream(*root_ / "version.htm", std::ios::binary) << "<html><p>最新版本:v1.9!!!!!!</p></html>";
     server_ = new test::NginxServer(*root_);
   }
@@ -40,6 +54,7 @@ class NginxInterop : public ::testing::Test {
     fs::remove_all(*root_);
     delete root_;
     delete archive_;
+    delete signer_;
   }
   void SetUp() override {
     ASSERT_TRUE(server_->Running()) << server_->ErrorLog();
@@ -50,12 +65,14 @@ class NginxInterop : public ::testing::Test {
 
   static fs::path* root_;
   static std::string* archive_;
+  static test::TestSigner* signer_;
   static test::NginxServer* server_;
   fs::path out_;
 };
 
 fs::path* NginxInterop::root_ = nullptr;
 std::string* NginxInterop::archive_ = nullptr;
+test::TestSigner* NginxInterop::signer_ = nullptr;
 test::NginxServer* NginxInterop::server_ = nullptr;
 
 TEST_F(NginxInterop, VersionPagePassesTheCheck) {
@@ -94,18 +111,29 @@ TEST_F(NginxInterop, ResumeFromTheMiddle) {
   EXPECT_TRUE(ReadFile(file) == *archive_);
 }
 
-TEST_F(NginxInterop, ArchiveReplacesAnOldFileOnlyWhenComplete) {
+TEST_F(NginxInterop, SignedArchiveReplacesAnOldFileOnlyWhenVerified) {
   const ArchiveTarget target = LocateArchive(out_, out_ / "downloads");
+  const ReleaseCheck check{true, signer_->PublicKey()};
   std::ofstream(target.archive, std::ios::binary) << "an old archive";
   std::ofstream(target.part, std::ios::binary) << "left over from a failed run";
   bool old_archive_stood = true;
   const UpdateResult result = DownloadArchive(server_->Url(kArchivePath), target, [&](std::int32_t, std::int32_t, std::int32_t, std::int32_t) {
     old_archive_stood = old_archive_stood && ReadFile(target.archive) == "an old archive";
-  });
+  }, check);
   EXPECT_TRUE(result.complete()) << result.message();
   EXPECT_TRUE(old_archive_stood);
   EXPECT_FALSE(fs::exists(target.part));
   EXPECT_TRUE(ReadFile(target.archive) == *archive_);
+
+  const std::vector<test::ServedRelease> bad = test::BadSignatures(*archive_, *signer_);
+  for (std::size_t i = 0; i < bad.size(); ++i) {
+    SCOPED_TRACE(bad[i].name);
+    fs::remove(target.archive);
+    const std::string url = server_->Url("/bad" + std::to_string(i) + kArchivePath);
+    EXPECT_EQ(DownloadArchive(url, target, {}, check), UpdateResult::Failed(kMsgVerifyFailed));
+    EXPECT_FALSE(fs::exists(target.archive));
+    EXPECT_FALSE(fs::exists(target.part));
+  }
 }
 
 // HTTPS through a proxy: the proxy's answer to CONNECT is not the server's

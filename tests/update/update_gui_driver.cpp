@@ -3,8 +3,10 @@
 // the message loop. Scripted user actions answer the prompt, press 立即更新 and
 // acknowledge messages; what the driver sees goes to stdout, one fact a line.
 //
-//   update_gui_driver <scenario> <version url> <archive url> <program dir> <download dir>
+//   update_gui_driver <scenario> <version url> <archive url> <program dir> <download dir> [release key]
 //
+// The archive's signature must verify against the release key given (base64),
+// or without one against the key compiled into the program.
 // Scenarios: no, yes-close, yes-download, yes-fail, yes-nolength, yes-close-midway.
 #include <QApplication>
 #include <QLabel>
@@ -67,14 +69,23 @@ void AnswerPrompt(bool yes) {
   timer->start(20);
 }
 
+// The loop, then the exit clean-up, as the program ends when its last window
+// is gone.
+int RunLoop(QApplication& app) {
+  const int rc = app.exec();
+  kv::RunExitCleanup();
+  return rc;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  if (argc != 6) return 2;
+  if (argc != 6 && argc != 7) return 2;
   kv::InstallExitCleanup();
   const QString scenario = QString::fromLocal8Bit(argv[1]);
-  const kv::UpdateSources sources{argv[2], argv[3], argv[4], argv[5]};
+  kv::UpdateSources sources{argv[2], argv[3], argv[4], argv[5]};
+  if (argc == 7) sources.release = {true, argv[6]};
   kv::ui::SetDesktopOpenerForTesting([](const kv::ui::DesktopRequest& r) {
     Say(QStringLiteral("open ") + QString::fromStdString(r.file.string()));
     return true;
@@ -108,7 +119,7 @@ int main(int argc, char** argv) {
 
   if (scenario == QStringLiteral("yes-close")) {
     QTimer::singleShot(200, update, [update] { QTest::keyClick(update, Qt::Key_Escape); });
-    return app.exec();
+    return RunLoop(app);
   }
 
   QTimer::singleShot(50, update, [updateWindow] {
@@ -156,5 +167,5 @@ int main(int argc, char** argv) {
     }
   });
   watch->start(20);
-  return app.exec();
+  return RunLoop(app);
 }

@@ -11,9 +11,11 @@
 #include <fstream>
 #include <random>
 
+#include "bad_signatures.hpp"
+#include "driver_child.hpp"
 #include "http_peer.hpp"
 #include "test_files.hpp"
-#include "driver_child.hpp"
+#include "test_signer.hpp"
 
 
 namespace kv {
@@ -47,9 +49,20 @@ class UpdateGui : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
+  // The driver's arguments; the archive must be signed by signer_.
   std::vector<std::string> Args(const std::string& scenario, const std::string& archiveUrl) {
-    return {scenario, pages_.Url("/version.htm"), archiveUrl, program_.string(), (dir_ / "Downloads").string()};
+    return {scenario, pages_.Url("/version.htm"), archiveUrl, program_.string(), (dir_ / "Downloads").string(),
+            signer_.PublicKey()};
   }
+
+  // A peer's script: `archive` and, for its .sig, signer_'s signature.
+  HttpPeer::Script SignedRelease(const std::string& archive) {
+    return [this, &archive, signature = signer_.Sign(archive)](const HttpRequest& r, PeerConnection& c) {
+      c.Send(Answer(200, test::AsksForSignature(r.target) ? signature : archive));
+    };
+  }
+
+  test::TestSigner signer_;
 
   HttpPeer pages_{[](const HttpRequest& r, PeerConnection& c) {
     c.Send(Answer(200, r.target == "/version.htm" ? kNewerPage : kCurrentPage));
@@ -93,7 +106,7 @@ TEST_F(UpdateGui, CompletedDownloadOpensTheArchiveAndEnds) {
     std::mt19937 gen(static_cast<unsigned>(size));
     std::string archive(size, '\0');
     for (char& c : archive) c = static_cast<char>(gen());
-    HttpPeer server([&](const HttpRequest&, PeerConnection& c) { c.Send(Answer(200, archive)); });
+    HttpPeer server(SignedRelease(archive));
     const Child child = RunDriver(Args("yes-download", server.Url("/KelvaroOstrin\xb4\xf0\xcc\xe2\xc6\xf7.rar")));
     EXPECT_EQ(child.exitCode, 0) << child.out;
     EXPECT_TRUE(child.Has(U(u8"message 信息： | 下载完成! modal=0"))) << child.out;
@@ -111,7 +124,8 @@ TEST_F(UpdateGui, CompletedDownloadOpensTheArchiveAndEnds) {
 }
 
 TEST_F(UpdateGui, UnwritableProgramFolderUsesDownloads) {
-  HttpPeer server([](const HttpRequest&, PeerConnection& c) { c.Send(Answer(200, "RAR archive")); });
+  const std::string archive = "RAR archive";
+  HttpPeer server(SignedRelease(archive));
   fs::permissions(program_, fs::perms::owner_read | fs::perms::owner_exec);
   std::vector<std::string> args = Args("yes-download", server.Url("/a.rar"));
   if (::geteuid() == 0) args[3] = "/proc/self";  // root writes to any normal folder
@@ -130,6 +144,33 @@ TEST_F(UpdateGui, FailureLeavesTheWindowOpenWithTheButtonDisabled) {
   EXPECT_TRUE(child.Has(U(u8"message 信息： | 不能打开该URL! modal=0"))) << child.out;
   EXPECT_TRUE(child.Has("after ok state size= done= bar=0/100 button=0 visible=1")) << child.out;
   EXPECT_FALSE(fs::exists(program_ / kArchiveUtf8));
+}
+
+// An archive whose signature does not verify is never opened: the failure is
+// shown, the window stays as after any failed download, and neither the
+// archive nor its .part is left.
+TEST_F(UpdateGui, BadSignatureIsRefusedAndNothingOpens) {
+  const std::string archive = test::RandomBytes(25000, 31);
+  std::vector<test::ServedRelease> cases = test::BadSignatures(archive, signer_);
+  // Signed by a key made here, but checked with the key compiled in.
+  cases.push_back({"key of the program", archive, 200, signer_.Sign(archive)});
+  for (const test::ServedRelease& c : cases) {
+    SCOPED_TRACE(c.name);
+    HttpPeer server([&](const HttpRequest& r, PeerConnection& conn) {
+      conn.Send(test::AsksForSignature(r.target) ? Answer(c.signatureStatus, c.signature) : Answer(200, c.archive));
+    });
+    std::vector<std::string> args = Args("yes-fail", server.Url("/a.rar"));
+    if (std::string_view(c.name) == "key of the program") args.pop_back();
+    const Child child = RunDriver(args);
+    EXPECT_EQ(child.exitCode, 0) << child.out;
+    EXPECT_TRUE(child.Has(U(u8"message 信息： | 文件校验失败! modal=0"))) << child.out;
+    EXPECT_TRUE(child.Has(U(u8"after ok state size=25000字节 done=25000字节 bar=2/2 button=0 visible=1"))) << child.out;
+    EXPECT_FALSE(child.Has(U(u8"message 信息： | 下载完成! modal=0"))) << child.out;
+    EXPECT_EQ(child.out.find("\nopen "), std::string::npos) << child.out;
+    EXPECT_FALSE(fs::exists(program_ / kArchiveUtf8));
+    EXPECT_FALSE(fs::exists(program_ / (kArchiveUtf8 + ".part")));
+    EXPECT_EQ(server.Requests().size(), 2u);
+  }
 }
 
 TEST_F(UpdateGui, NoLengthNeverCompletes) {

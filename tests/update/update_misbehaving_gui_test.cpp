@@ -16,9 +16,11 @@
 #include <future>
 #include <thread>
 
+#include "bad_signatures.hpp"
+#include "driver_child.hpp"
 #include "http_peer.hpp"
 #include "test_files.hpp"
-#include "driver_child.hpp"
+#include "test_signer.hpp"
 
 namespace kv {
 namespace {
@@ -95,10 +97,13 @@ TEST_F(UpdateWindowOnABadDisk, ReportsThatLookCompleteDoNotFinishTheUpdate) {
 // downloads and opens the archive, the other says it cannot and opens nothing.
 TEST_F(UpdateWindowOnABadDisk, TwoCopiesUpdatingOneFolder) {
   const std::string archive = test::RandomBytes(300000, 22);
+  const test::TestSigner signer;
+  const std::string signature = signer.Sign(archive);
   std::atomic<bool> secondEnded{false};
   std::atomic<int> served{0};
   HttpPeer server(
-      [&](const HttpRequest&, PeerConnection& c) {
+      [&](const HttpRequest& r, PeerConnection& c) {
+        if (test::AsksForSignature(r.target)) return c.Send(Answer(200, signature));
         const std::string all = Answer(200, archive);
         c.Send(all.substr(0, 100000));
         // The first download waits half-way until the second copy has ended.
@@ -111,7 +116,7 @@ TEST_F(UpdateWindowOnABadDisk, TwoCopiesUpdatingOneFolder) {
   const fs::path program = dir_ / "bin";
   fs::create_directory(program);
   const std::vector<std::string> args = {"yes-download", pages_.Url("/version.htm"), server.Url("/a.rar"),
-                                         program.string(), (dir_ / "Downloads").string()};
+                                         program.string(), (dir_ / "Downloads").string(), signer.PublicKey()};
   auto first = std::async(std::launch::async, [&] { return test::RunDriver(args); });
   for (int i = 0; i < 500 && server.Requests().empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   ASSERT_EQ(server.Requests().size(), 1u);
@@ -126,7 +131,8 @@ TEST_F(UpdateWindowOnABadDisk, TwoCopiesUpdatingOneFolder) {
   EXPECT_TRUE(one.Has(opened)) << one.out;
   EXPECT_TRUE(second.Has(U(u8"message 信息： | 不能打开本地的文件! modal=0"))) << second.out;
   EXPECT_EQ(second.out.find("\nopen "), std::string::npos) << second.out;
-  EXPECT_EQ(server.Requests().size(), 1u);
+  EXPECT_EQ(served.load(), 1);  // the archive once, then its signature
+  EXPECT_EQ(server.Requests().size(), 2u);
   EXPECT_TRUE(ReadFile(program / kArchiveUtf8) == archive);
   EXPECT_FALSE(fs::exists(program / (kArchiveUtf8 + ".part")));
 }
