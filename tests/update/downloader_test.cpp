@@ -1,8 +1,6 @@
 // The downloader against scripted peers: the request it sends, the chunks and
 // reports, resuming, and each way a download can fail.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -13,6 +11,7 @@
 #include "http_peer.hpp"
 #include "result_print.hpp"
 #include "test_files.hpp"
+#include "test_platform.hpp"
 
 namespace kv {
 namespace {
@@ -30,20 +29,12 @@ struct Report {
   std::int32_t total, position, elapsed, received;
 };
 
-// Whether this process holds `p` open.
-bool HeldOpen(const fs::path& p) {
-  for (const auto& e : fs::directory_iterator("/proc/self/fd")) {
-    std::error_code ec;
-    if (fs::read_symlink(e.path(), ec) == p) return true;
-  }
-  return false;
-}
+using test::HeldOpen;
 
 class DownloadTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/kv-download-XXXXXX";
-    dir_ = ::mkdtemp(tmpl);
+    dir_ = test::MakeTempFolder("kv-download");
     file_ = dir_ / "out.bin";
     limits_.connect_timeout = std::chrono::milliseconds(2000);
     limits_.stall_timeout = std::chrono::milliseconds(3000);

@@ -2,7 +2,6 @@
 // what is on the disk up to the end the writer published, all of it, and
 // stops when told.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
@@ -13,6 +12,7 @@
 #include "archive_file.hpp"
 #include "streaming_check.hpp"
 #include "test_files.hpp"
+#include "test_platform.hpp"
 #include "test_signer.hpp"
 
 namespace kv {
@@ -25,8 +25,7 @@ using test::TestSigner;
 class StreamingCheck : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/kv-streaming-XXXXXX";
-    dir_ = ::mkdtemp(tmpl);
+    dir_ = test::MakeTempFolder("kv-streaming");
     path_ = dir_ / "a.rar.part";
   }
   void TearDown() override { fs::remove_all(dir_); }
