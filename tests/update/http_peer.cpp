@@ -207,6 +207,18 @@ void ConnectTunnel(const HttpRequest& request, PeerConnection& client, std::stri
   SocketClose(server);
 }
 
+std::string AsSent(std::string_view line) {
+#ifdef _WIN32
+  const std::size_t colon = line.find(':');
+  if (colon == std::string_view::npos) return std::string(line);
+  std::string_view value = line.substr(colon + 1);
+  while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
+  return std::string(line.substr(0, colon)) + ": " + std::string(value);
+#else
+  return std::string(line);
+#endif
+}
+
 int UnusedPort() {
   int port = 0;
   SocketClose(Listen(port));

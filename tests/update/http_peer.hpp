@@ -79,6 +79,10 @@ class HttpPeer {
 // `withLength` is false, "Connection: close", then the body.
 std::string Answer(int status, std::string_view body, std::vector<std::string> headers = {}, bool withLength = true);
 
+// The header line `line` as this platform's HTTP client writes it: WinINet
+// puts one blank between the colon and the value, libcurl sends it as given.
+std::string AsSent(std::string_view line);
+
 // A port on 127.0.0.1 on which nothing listens (bound, then released).
 int UnusedPort();
 

@@ -188,7 +188,12 @@ TEST(VersionPage, ProxyFromEnvironment) {
   EXPECT_TRUE(IsCurrentVersion(View(body)));
   const auto requests = proxy.Requests();
   ASSERT_EQ(requests.size(), 1u);
-  EXPECT_EQ(requests[0].target, "http://version.kelvaro.invalid/v.htm");
+  std::string target = requests[0].target;
+#ifdef _WIN32
+  // WinINet writes the default port out; libcurl leaves it away.
+  if (const std::size_t port = target.find(":80/"); port != std::string::npos) target.erase(port, 3);
+#endif
+  EXPECT_EQ(target, "http://version.kelvaro.invalid/v.htm");
 }
 
 }  // namespace
