@@ -59,6 +59,71 @@ LRESULT CALLBACK DigitsOnly(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, U
   return ::DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
+// A group box draws its frame and caption only: what lies inside it, and
+// under its caption, is the window's background (the window's own painting
+// leaves its children out).
+LRESULT CALLBACK GroupBoxBackground(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  if (msg == WM_ERASEBKGND) {
+    RECT r;
+    ::GetClientRect(hwnd, &r);
+    ::FillRect(reinterpret_cast<HDC>(wParam), &r, win::WindowBrush());
+    return 1;
+  }
+  if (msg == WM_PAINT) {
+    // The button control paints a group box without erasing it first.
+    RECT r;
+    if (::GetUpdateRect(hwnd, &r, FALSE)) {
+      HDC dc = ::GetDC(hwnd);
+      ::FillRect(dc, &r, win::WindowBrush());
+      ::ReleaseDC(hwnd, dc);
+    }
+  }
+  return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+// A label of several lines keeps a line pitch that fits them all in its
+// height (a CJK font's own line spacing would push the last lines out): at
+// least the font's size plus one, at most its line spacing.
+LRESULT CALLBACK LinesLabel(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  if (msg != WM_PAINT) return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+  PAINTSTRUCT ps;
+  HDC dc = ::BeginPaint(hwnd, &ps);
+  RECT client;
+  ::GetClientRect(hwnd, &client);
+  HWND parent = ::GetParent(hwnd);
+  auto brush = reinterpret_cast<HBRUSH>(
+      ::SendMessageW(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(hwnd)));
+  if (brush) ::FillRect(dc, &client, brush);
+  HGDIOBJ oldFont = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(hwnd, WM_GETFONT, 0, 0)));
+  const int length = ::GetWindowTextLengthW(hwnd);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(::GetWindowTextW(hwnd, text.data(), length + 1)));
+  std::vector<std::wstring_view> lines;
+  for (std::size_t at = 0;;) {
+    const std::size_t end = text.find(L'\n', at);
+    std::wstring_view line = std::wstring_view(text).substr(at, end == std::wstring::npos ? std::wstring::npos : end - at);
+    if (!line.empty() && line.back() == L'\r') line.remove_suffix(1);
+    lines.push_back(line);
+    if (end == std::wstring::npos) break;
+    at = end + 1;
+  }
+  TEXTMETRICW tm;
+  ::GetTextMetricsW(dc, &tm);
+  const int em = tm.tmHeight - tm.tmInternalLeading;
+  const int spacing = tm.tmHeight + tm.tmExternalLeading;
+  const int pitch = std::max(em + 1, std::min(spacing, static_cast<int>(client.bottom / std::max<std::size_t>(lines.size(), 1))));
+  // Ideographs reach from about 0.88 em above the baseline to 0.12 em below
+  // it; that box is centred in each line.
+  const int baseline = (pitch + em * 76 / 100) / 2;
+  ::SetBkMode(dc, TRANSPARENT);
+  ::SetTextAlign(dc, TA_BASELINE | TA_LEFT);
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    ::TextOutW(dc, 0, static_cast<int>(i) * pitch + baseline, lines[i].data(), static_cast<int>(lines[i].size()));
+  ::SelectObject(dc, oldFont);
+  ::EndPaint(hwnd, &ps);
+  return 0;
+}
+
 std::wstring WindowText(HWND hwnd) {
   const int n = ::GetWindowTextLengthW(hwnd);
   std::wstring s(static_cast<std::size_t>(std::max(n, 0)) + 1, L'\0');
@@ -136,6 +201,13 @@ HWND CreateControl(Window::Impl& impl, std::size_t index, const ControlDef& c) {
         ::SendMessageW(hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(w.c_str()));
       }
       if (!c.items.empty()) ::SendMessageW(hwnd, CB_SETCURSEL, 0, 0);
+      break;
+    case ControlKind::GroupBox:
+      ::SetWindowSubclass(hwnd, GroupBoxBackground, kEditSubclass, 0);
+      break;
+    case ControlKind::Label:
+    case ControlKind::TransparentLabel:
+      if (text.find(L'\n') != std::wstring::npos) ::SetWindowSubclass(hwnd, LinesLabel, kEditSubclass, 0);
       break;
     case ControlKind::ProgressBar:
       ::SendMessageW(hwnd, PBM_SETRANGE32, 0, 100);

@@ -20,6 +20,7 @@
 #include "ui_thread.hpp"
 #include "update_form.hpp"
 #include "win32/dpi_win.hpp"
+#include "win32/look_win.hpp"
 #include "win32/picture_win.hpp"
 #include "win32/wide_text.hpp"
 
@@ -360,6 +361,41 @@ TEST(Win32Window, TransparentLabelsShowThePictureBehindThem) {
   ::ReleaseDC(label, dc);
   w->SetText(kv::ui::UpdateForm::sizeLabel, "123字节");
   EXPECT_EQ(TextOf(label), L"123字节");
+}
+
+}  // namespace
+
+namespace {
+
+// Pixels of `hwnd` in rows [top, bottom) that are not the window's background
+// (as far as the label lies inside its window).
+int InkPixels(HWND hwnd, int top, int bottom) {
+  ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  RECT r, parent;
+  ::GetWindowRect(hwnd, &r);
+  ::GetClientRect(::GetParent(hwnd), &parent);
+  ::MapWindowPoints(::GetParent(hwnd), nullptr, reinterpret_cast<POINT*>(&parent), 2);
+  ::IntersectRect(&r, &r, &parent);
+  ::OffsetRect(&r, -r.left, -r.top);
+  HDC dc = ::GetDC(hwnd);
+  const COLORREF paper = win::WindowColour();
+  int n = 0;
+  for (int y = top; y < bottom; ++y)
+    for (int x = 0; x < r.right; ++x) n += ::GetPixel(dc, x, y) != paper;
+  ::ReleaseDC(hwnd, dc);
+  return n;
+}
+
+TEST(Win32Window, TheAboutTextKeepsAllItsLinesInsideItsLabel) {
+  auto w = Make(kv::ui::AboutForm::kDef);
+  w->Show();
+  HWND label = win::Handle(*w, kv::ui::AboutForm::text);
+  RECT r;
+  ::GetClientRect(label, &r);
+  // The last line, "官方群号:2468024", in the label's last fifteenth.
+  EXPECT_GT(InkPixels(label, r.bottom - r.bottom / 15, r.bottom), 0);
+  EXPECT_EQ(InkPixels(label, 0, r.bottom / 17), 0) << "the first line is empty";
+  w->Close();
 }
 
 }  // namespace
