@@ -238,15 +238,6 @@ RECT Placement(const WindowDef& def, std::size_t index, UINT dpi) {
   return {win::Scale(r.left, dpi), win::Scale(r.top, dpi), win::Scale(r.right, dpi), win::Scale(r.bottom, dpi)};
 }
 
-void ReleaseFonts(Window::Impl& impl) {
-  for (HFONT& f : impl.fonts) {
-    if (f) ::DeleteObject(f);
-    f = nullptr;
-  }
-  if (impl.defaultFont) ::DeleteObject(impl.defaultFont);
-  impl.defaultFont = nullptr;
-}
-
 void FitPicture(Window::Impl& impl) {
   if (!impl.picture) return;
   RECT client;
@@ -258,7 +249,10 @@ void FitPicture(Window::Impl& impl) {
 void Layout(Window::Impl& impl) {
   const WindowDef& def = impl.window->Def();
   const UINT dpi = impl.dpi;
-  ReleaseFonts(impl);
+  // The old fonts go once the controls hold the new ones.
+  std::vector<HFONT> old = impl.fonts;
+  old.push_back(impl.defaultFont);
+  std::fill(impl.fonts.begin(), impl.fonts.end(), nullptr);
   impl.defaultFont = win::CreateDefaultFont(dpi);
   for (std::size_t i = 0; i < def.controls.size(); ++i) {
     const ControlDef& c = def.controls[i];
@@ -279,6 +273,8 @@ void Layout(Window::Impl& impl) {
     ::SetWindowPos(hwnd, nullptr, r.left, r.top, r.right - r.left, height, SWP_NOZORDER | SWP_NOACTIVATE);
     if (impl.lists[i]) impl.lists[i]->ApplyDpi(dpi);
   }
+  for (HFONT f : old)
+    if (f) ::DeleteObject(f);
   FitPicture(impl);
   ::InvalidateRect(impl.hwnd, nullptr, TRUE);
 }
@@ -532,7 +528,8 @@ Window* WindowOf(HWND hwnd) {
 UINT DpiOf(const Window& window) { return window.impl().dpi; }
 
 bool PreTranslate(MSG& msg) {
-  if (msg.message != WM_KEYDOWN || (msg.wParam != VK_TAB && msg.wParam != VK_ESCAPE)) return false;
+  if (msg.message != WM_KEYDOWN || (msg.wParam != VK_TAB && msg.wParam != VK_ESCAPE && msg.wParam != VK_RETURN))
+    return false;
   HWND root = ::GetAncestor(msg.hwnd, GA_ROOT);
   Window::Impl* impl = ImplOf(root);
   if (impl == nullptr) return false;
@@ -543,6 +540,12 @@ bool PreTranslate(MSG& msg) {
   // takes Esc).
   const LRESULT wants = msg.hwnd != root ? ::SendMessageW(msg.hwnd, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg)) : 0;
   if (wants & DLGC_WANTMESSAGE) return false;
+  if (msg.wParam == VK_RETURN) {
+    // Enter moves no focus and presses nothing; an edit box does not beep.
+    wchar_t cls[16] = {};
+    ::GetClassNameW(msg.hwnd, cls, 16);
+    return std::wstring_view(cls) == L"Edit" && !(::GetWindowLongPtrW(msg.hwnd, GWL_STYLE) & ES_MULTILINE);
+  }
   if (msg.wParam == VK_ESCAPE) {
     if (shift) return false;
     ::SendMessageW(root, WM_CLOSE, 0, 0);

@@ -6,13 +6,16 @@
 #include <commctrl.h>
 
 #include <fstream>
+#include <atomic>
 #include <iterator>
+#include <thread>
 #include <memory>
 #include <vector>
 
 #include "about_form.hpp"
 #include "calculator.hpp"
 #include "calculator_form.hpp"
+#include "application.hpp"
 #include "calculator_window.hpp"
 #include "exit_cleanup.hpp"
 #include "main_form.hpp"
@@ -395,6 +398,62 @@ TEST(Win32Window, TheAboutTextKeepsAllItsLinesInsideItsLabel) {
   // The last line, "官方群号:2468024", in the label's last fifteenth.
   EXPECT_GT(InkPixels(label, r.bottom - r.bottom / 15, r.bottom), 0);
   EXPECT_EQ(InkPixels(label, 0, r.bottom / 17), 0) << "the first line is empty";
+  w->Close();
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Win32UiThread, WorkersHandTheirCallsToTheUserInterfaceThread) {
+  kv::test::App();
+  EXPECT_TRUE(kv::ui::OnUiThread());
+  EXPECT_TRUE(kv::ui::UiReady());
+  bool onUi = false, queuedRan = false, workerWasOnUi = true;
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    workerWasOnUi = kv::ui::OnUiThread();
+    kv::ui::RunOnUiThreadBlocking([&] { onUi = kv::ui::OnUiThread(); });  // waits for it
+    kv::ui::RunOnUiThread([&] { queuedRan = true; });
+    done = true;
+  });
+  while (!done) {
+    win::PumpMessages();
+    ::Sleep(1);
+  }
+  worker.join();
+  win::PumpMessages();
+  EXPECT_FALSE(workerWasOnUi);
+  EXPECT_TRUE(onUi);
+  EXPECT_TRUE(queuedRan);
+}
+
+TEST(Win32UiThread, TheEndOfTheSessionEndsTheLoopAfterTheCleanUp) {
+  kv::test::App();
+  static bool cleaned = false;
+  kv::RegisterExitCleanup([] { cleaned = true; });
+  HWND ui = ::FindWindowW(L"KelvaroUiThread", nullptr);
+  ASSERT_TRUE(ui);
+  EXPECT_TRUE(::SendMessageW(ui, WM_QUERYENDSESSION, 0, 0));
+  EXPECT_FALSE(kv::ui::TerminationRequested());
+  ::SendMessageW(ui, WM_ENDSESSION, TRUE, 0);
+  EXPECT_TRUE(kv::ui::TerminationRequested());
+  EXPECT_TRUE(cleaned) << "before Windows ends the process";
+  MSG msg;
+  EXPECT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+TEST(Win32Window, EnterInAnEditBoxMovesNothing) {
+  auto w = Make(MainForm::kDef);
+  w->Show();
+  ::SetActiveWindow(win::TopLevel(*w));
+  w->SetFocus(MainForm::keywordBox);
+  int changed = 0;
+  w->OnChanged(MainForm::keywordBox, [&] { ++changed; });
+  kv::test::PressKey(::GetFocus(), VK_RETURN);
+  EXPECT_EQ(::GetFocus(), win::Handle(*w, MainForm::keywordBox));
+  EXPECT_EQ(changed, 0);
+  EXPECT_TRUE(w->IsOpen());
   w->Close();
 }
 
