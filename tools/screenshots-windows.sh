@@ -46,9 +46,13 @@ done
 "$KELVARO_WINESERVER" -p
 "$KELVARO_WINE" wineboot >/dev/null 2>&1
 
-for window in main calculator about update; do
+# name of the picture, then what the driver shows (a close match: the keyword
+# as pinyin initials).
+for shot in main:main lookup-close:main:sd calculator:calculator about:about update:update; do
+  window=${shot%%:*}
+  IFS=: read -r -a args <<<"${shot#*:}"
   rect_file=$OUT/.rect
-  "$KELVARO_WINE" "$BUILD/tests/ui/win32/window_pictures.exe" "$window" >"$rect_file" &
+  "$KELVARO_WINE" "$BUILD/tests/ui/win32/window_pictures.exe" "${args[@]}" >"$rect_file" &
   pid=$!
   # The window writes its rectangle once it is shown; it draws right after.
   for _ in $(seq 50); do [[ -s $rect_file ]] && break; sleep 0.2; done
