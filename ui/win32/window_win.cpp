@@ -528,6 +528,15 @@ Window* WindowOf(HWND hwnd) {
 UINT DpiOf(const Window& window) { return window.impl().dpi; }
 
 bool PreTranslate(MSG& msg) {
+  // A modeless dialog of the program (a message box left open while the
+  // windows stay usable) gets its own keyboard handling.
+  if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST && msg.hwnd != nullptr) {
+    HWND root = ::GetAncestor(msg.hwnd, GA_ROOT);
+    wchar_t cls[16] = {};
+    if (root && ImplOf(root) == nullptr && ::GetClassNameW(root, cls, 16) && std::wstring_view(cls) == L"#32770" &&
+        ::GetWindowThreadProcessId(root, nullptr) == ::GetCurrentThreadId())
+      return ::IsDialogMessageW(root, &msg) != FALSE;
+  }
   if (msg.message != WM_KEYDOWN || (msg.wParam != VK_TAB && msg.wParam != VK_ESCAPE && msg.wParam != VK_RETURN))
     return false;
   HWND root = ::GetAncestor(msg.hwnd, GA_ROOT);
