@@ -18,7 +18,7 @@ namespace kv::ui {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"KelvaroWindow";
-constexpr UINT_PTR kEditSubclass = 1;
+constexpr UINT_PTR kSubclassId = 1;
 
 // Every window of the program that exists, user-interface thread only.
 std::vector<Window::Impl*>& AllWindows() {
@@ -192,7 +192,7 @@ HWND CreateControl(Window::Impl& impl, std::size_t index, const ControlDef& c) {
   switch (c.kind) {
     case ControlKind::EditBox:
       if (c.maxLength > 0) ::SendMessageW(hwnd, EM_SETLIMITTEXT, static_cast<WPARAM>(c.maxLength), 0);
-      if (c.digitsOnly) ::SetWindowSubclass(hwnd, DigitsOnly, kEditSubclass, 0);
+      if (c.digitsOnly) ::SetWindowSubclass(hwnd, DigitsOnly, kSubclassId, 0);
       impl.editTexts[index] = text;
       break;
     case ControlKind::DropDown:
@@ -203,11 +203,11 @@ HWND CreateControl(Window::Impl& impl, std::size_t index, const ControlDef& c) {
       if (!c.items.empty()) ::SendMessageW(hwnd, CB_SETCURSEL, 0, 0);
       break;
     case ControlKind::GroupBox:
-      ::SetWindowSubclass(hwnd, GroupBoxBackground, kEditSubclass, 0);
+      ::SetWindowSubclass(hwnd, GroupBoxBackground, kSubclassId, 0);
       break;
     case ControlKind::Label:
     case ControlKind::TransparentLabel:
-      if (text.find(L'\n') != std::wstring::npos) ::SetWindowSubclass(hwnd, LinesLabel, kEditSubclass, 0);
+      if (text.find(L'\n') != std::wstring::npos) ::SetWindowSubclass(hwnd, LinesLabel, kSubclassId, 0);
       break;
     case ControlKind::ProgressBar:
       ::SendMessageW(hwnd, PBM_SETRANGE32, 0, 100);
@@ -469,8 +469,6 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       Layout(*impl);
       return 0;
     }
-    case WM_GETDLGCODE:
-      break;
     default:
       break;
   }

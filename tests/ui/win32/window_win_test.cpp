@@ -136,6 +136,46 @@ TEST(Win32Window, LaysItselfOutAgainAtANewDpi) {
   ::GetWindowRect(win::Handle(*w, MainForm::resultList), &list);
   EXPECT_EQ(list.right - list.left, 753);  // 502 * 1.5
   EXPECT_EQ(ListView_GetColumnWidth(win::Handle(*w, MainForm::resultList), 1), 462);  // 308 * 1.5
+  HFONT font = reinterpret_cast<HFONT>(::SendMessageW(win::Handle(*w, MainForm::calculatorButton), WM_GETFONT, 0, 0));
+  LOGFONTW lf{};
+  ASSERT_TRUE(::GetObjectW(font, sizeof lf, &lf));
+  EXPECT_EQ(lf.lfHeight, -18) << "12 pixels at 144 DPI";
+}
+
+TEST(Win32Window, ControlsTakeTheirOwnTextColours) {
+  kv::test::App();
+  auto w = kv::CreateCalculatorWindow();
+  ASSERT_TRUE(w);
+  HWND top = win::TopLevel(*w);
+  const auto ink = [&](std::size_t index, UINT message) {
+    HWND h = win::Control(*w, index);
+    HDC dc = ::GetDC(h);
+    ::SendMessageW(top, message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(h));
+    const COLORREF c = ::GetTextColor(dc);
+    ::ReleaseDC(h, dc);
+    return c;
+  };
+  const auto at = [](std::string_view name) {
+    for (std::size_t i = 0; i < std::size(kv::ui::calculator_form::kControls); ++i)
+      if (kv::ui::calculator_form::kControls[i].formName == name) return i;
+    return SIZE_MAX;
+  };
+  const struct {
+    std::string_view name;
+    UINT message;
+    COLORREF colour;
+  } cases[] = {
+      {"选择框1", WM_CTLCOLORSTATIC, RGB(255, 0, 0)}, {"标签25", WM_CTLCOLORSTATIC, RGB(255, 0, 0)},
+      {"标签9", WM_CTLCOLORSTATIC, RGB(0, 0, 255)},   {"编辑框13", WM_CTLCOLOREDIT, RGB(255, 0, 0)},
+      {"编辑框19", WM_CTLCOLOREDIT, RGB(255, 0x50, 0x80)}, {"组合框2", WM_CTLCOLOREDIT, RGB(255, 0, 0)},
+      {"标签1", WM_CTLCOLORSTATIC, win::WindowTextColour()}, {"编辑框1", WM_CTLCOLOREDIT, win::TextColour()},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ink(at(c.name), c.message), c.colour) << std::string(c.name);
+  constexpr auto label = kv::ui::ControlOf<kv::ui::LabelId>(kv::ui::calculator_form::kControls, "标签1");
+  w->SetTextColour(label, 0x00A000);
+  EXPECT_EQ(ink(label.index, WM_CTLCOLORSTATIC), RGB(0, 0xA0, 0));
+  w.reset();
+  kv::ReleaseCalculatorTables();
 }
 
 TEST(Win32Window, RaisesTheEventsOfTypingClickingAndPicking) {
