@@ -4,7 +4,9 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "archive_file.hpp"
 
@@ -74,9 +76,11 @@ std::unique_ptr<ArchiveFile> ArchiveFile::Open(const std::filesystem::path& path
 std::unique_ptr<ArchiveFile> ArchiveFile::CreateOwn(const std::filesystem::path& path) {
   if (!RemoveWhateverIsAt(path)) return nullptr;
   // CREATE_NEW fails on anything that took the name meanwhile, a dangling
-  // link included. DELETE access lets CloseAndRemove delete this very file.
-  const HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE,
-                               FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+  // link included. Others may read the file but neither write, rename nor
+  // delete it while the run holds it; with DELETE access the run itself
+  // renames and deletes this very file through its handle.
+  const HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE, FILE_SHARE_READ, nullptr,
+                               CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE) return nullptr;
   return std::unique_ptr<ArchiveFile>(new ArchiveFile(Value(h), path, 0));
@@ -151,7 +155,23 @@ bool ArchiveFile::Flush() { return handle_ != kClosed && FlushFileBuffers(Handle
 
 bool ArchiveFile::RenameOver(const std::filesystem::path& target) {
   if (handle_ == kClosed || !NameLeadsTo(path_, Handle(handle_))) return false;
-  // Write-through: the call returns once the rename is on the disk.
+  // Through the handle when it may (the run's own file): it is this file
+  // that moves, whatever happens to the name meanwhile.
+  const std::wstring name = std::filesystem::absolute(target).native();
+  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + (name.size() + 1) * sizeof(wchar_t));
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->ReplaceIfExists = TRUE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+  std::memcpy(rename->FileName, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
+  if (SetFileInformationByHandle(Handle(handle_), FileRenameInfo, rename, static_cast<DWORD>(buffer.size()))) {
+    path_ = target;
+    // Durable once the file's metadata is on the disk.
+    FlushFileBuffers(Handle(handle_));
+    return true;
+  }
+  // A handle without DELETE access (a shared file) moves by name; write-through
+  // returns once the rename is on the disk.
   if (!MoveFileExW(path_.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return false;
   path_ = target;
   return true;

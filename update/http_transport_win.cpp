@@ -206,9 +206,15 @@ std::optional<TransferEnd> Hop(Transfer& t, const HttpGet& get, const ParsedUrl&
 
   std::int64_t received = 0;
   for (;;) {
-    std::string block(kReceiveBlock, '\0');
+    // A read asks only for what has arrived: InternetReadFile waits to fill
+    // its buffer, and bytes it holds when the connection breaks are lost.
+    DWORD available = 0;
+    if (!InternetQueryDataAvailable(request, &available, 0, 0))
+      return t.Abandoned() ? TransferEnd::kCancelled : TransferEnd::kBroken;
+    const DWORD want = available == 0 ? 1 : (available < kReceiveBlock ? available : kReceiveBlock);
+    std::string block(want, '\0');
     DWORD got = 0;
-    if (!InternetReadFile(request, block.data(), kReceiveBlock, &got))
+    if (!InternetReadFile(request, block.data(), want, &got))
       return t.Abandoned() ? TransferEnd::kCancelled : TransferEnd::kBroken;
     if (got == 0) break;
     t.Touch();

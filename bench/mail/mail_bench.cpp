@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
   m.to = {{"", kBox}};
   m.subject = kSubject;
   m.body = kQuestion;
-  g_message_file = server.maildir() + "/../message.txt";
+  g_message_file = (server.maildir().parent_path() / "message.txt").string();
   {
     std::FILE* f = std::fopen(g_message_file.c_str(), "wb");
     const std::string text = kv::BuildHeader(m) + kv::EncodeBase64(m.body, true);

@@ -1,14 +1,9 @@
 #include "scripted_peer.hpp"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
 #include <stdexcept>
+
+#include "test_platform.hpp"
 
 namespace kv::test {
 
@@ -16,11 +11,10 @@ namespace {
 
 void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-bool WriteAll(int fd, const std::string& s) {
+bool WriteAll(SocketId fd, const std::string& s) {
   std::size_t done = 0;
   while (done < s.size()) {
-    const ssize_t n = ::send(fd, s.data() + done, s.size() - done, MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
+    const long n = SocketSend(fd, s.data() + done, s.size() - done);
     if (n <= 0) return false;
     done += static_cast<std::size_t>(n);
   }
@@ -28,7 +22,7 @@ bool WriteAll(int fd, const std::string& s) {
 }
 
 // Writes the reply; false when the connection is to end.
-bool Answer(int fd, const ScriptedPeer::Reply& reply) {
+bool Answer(SocketId fd, const ScriptedPeer::Reply& reply) {
   for (std::size_t i = 0; i < reply.pieces.size(); ++i) {
     if (i && reply.gap_ms) Pause(reply.gap_ms);
     if (!WriteAll(fd, reply.pieces[i])) return false;
@@ -38,7 +32,7 @@ bool Answer(int fd, const ScriptedPeer::Reply& reply) {
 
 class LineReader {
  public:
-  LineReader(int fd, int idle_ms) : fd_(fd), idle_ms_(idle_ms) {}
+  LineReader(SocketId fd, int idle_ms) : fd_(fd), idle_ms_(idle_ms) {}
   // The next line without its CR LF; false on EOF, error or idleness.
   bool Next(std::string& line) {
     for (;;) {
@@ -50,20 +44,16 @@ class LineReader {
       }
       buffer_.erase(0, pos_);
       pos_ = 0;
-      pollfd p{fd_, POLLIN, 0};
-      const int ready = ::poll(&p, 1, idle_ms_);
-      if (ready < 0 && errno == EINTR) continue;
-      if (ready <= 0) return false;
+      if (SocketReadable(fd_, idle_ms_) <= 0) return false;
       char chunk[65536];
-      const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
-      if (n < 0 && errno == EINTR) continue;
+      const long n = SocketRecv(fd_, chunk, sizeof chunk);
       if (n <= 0) return false;
       buffer_.append(chunk, static_cast<std::size_t>(n));
     }
   }
 
  private:
-  int fd_;
+  SocketId fd_;
   int idle_ms_;
   std::string buffer_;
   std::size_t pos_ = 0;  // where the unread part of buffer_ begins
@@ -74,21 +64,14 @@ class LineReader {
 ScriptedPeer::Reply Say(std::string text) { return ScriptedPeer::Reply{{std::move(text)}}; }
 
 ScriptedPeer::ScriptedPeer(Reply greeting, Handler handler, int idle_ms) {
-  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
-  if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      ::listen(listener_, 1) != 0 || ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
-    throw std::runtime_error("scripted peer: cannot listen on loopback");
-  port_ = ntohs(addr.sin_port);
+  listener_ = LoopbackListen(1, port_);
+  if (listener_ == kNoSocketId) throw std::runtime_error("scripted peer: cannot listen on loopback");
   thread_ = std::thread(&ScriptedPeer::Run, this, std::move(greeting), std::move(handler), idle_ms);
 }
 
 ScriptedPeer::~ScriptedPeer() {
   if (thread_.joinable()) thread_.join();
-  if (listener_ >= 0) ::close(listener_);
+  if (listener_ != kNoSocketId) SocketClose(listener_);
 }
 
 const std::vector<std::string>& ScriptedPeer::Finish() {
@@ -97,10 +80,8 @@ const std::vector<std::string>& ScriptedPeer::Finish() {
 }
 
 void ScriptedPeer::Run(Reply greeting, Handler handler, int idle_ms) {
-  pollfd p{listener_, POLLIN, 0};
-  if (::poll(&p, 1, idle_ms) <= 0) return;
-  const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-  if (fd < 0) return;
+  const SocketId fd = LoopbackAccept(listener_, idle_ms);
+  if (fd == kNoSocketId) return;
   accepted_ = true;
   LineReader reader(fd, idle_ms);
   bool open = Answer(fd, greeting);
@@ -125,7 +106,7 @@ void ScriptedPeer::Run(Reply greeting, Handler handler, int idle_ms) {
       open = Answer(fd, handler("."));
     }
   }
-  ::close(fd);
+  SocketClose(fd);
 }
 
 ScriptedPeer::Handler StandardServer(ServerScript script) {
@@ -157,17 +138,10 @@ ScriptedPeer::Handler StandardServer(ServerScript script) {
 }
 
 int UnusedPort() {
-  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof addr;
   int port = 0;
-  if (::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
-      ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
-    port = ntohs(addr.sin_port);
-  ::close(s);
-  if (port == 0) throw std::runtime_error("no free loopback port");
+  const SocketId s = LoopbackListen(1, port);
+  if (s == kNoSocketId || port == 0) throw std::runtime_error("no free loopback port");
+  SocketClose(s);
   return port;
 }
 

@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "test_platform.hpp"
+
 namespace kv::test {
 
 class ScriptedPeer {
@@ -40,7 +42,7 @@ class ScriptedPeer {
  private:
   void Run(Reply greeting, Handler handler, int idle_ms);
 
-  int listener_ = -1;
+  SocketId listener_ = kNoSocketId;
   int port_ = 0;
   std::thread thread_;
   std::vector<std::string> lines_;

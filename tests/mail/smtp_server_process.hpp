@@ -3,14 +3,8 @@
 // itself after its time limit; the destructor ends it by its pid.
 #pragma once
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -18,54 +12,36 @@
 #include <thread>
 #include <vector>
 
+#include "test_platform.hpp"
+
 namespace kv::test {
 
 class SmtpServerProcess {
  public:
   SmtpServerProcess(const std::string& script, std::vector<std::string> extra_args = {}, int time_limit_s = 120) {
-    char dir_template[] = "/tmp/kv-smtp-XXXXXX";
-    if (!mkdtemp(dir_template)) return;
-    dir_ = dir_template;
-    maildir_ = dir_ + "/mail";
-    const std::string ready = dir_ + "/port";
+    dir_ = MakeTempFolder("kv-smtp");
+    if (dir_.empty()) return;
+    maildir_ = dir_ / "mail";
+    const std::filesystem::path ready = dir_ / "port";
     std::vector<std::string> args = {"/usr/bin/python3", script, "--host", "127.0.0.1", "--port", "0",
-                                     "--maildir", maildir_, "--timeout", std::to_string(time_limit_s),
-                                     "--ready-file", ready};
+                                     "--maildir", NativePath(maildir_), "--timeout", std::to_string(time_limit_s),
+                                     "--ready-file", NativePath(ready)};
     args.insert(args.end(), extra_args.begin(), extra_args.end());
-    // Everything the child needs is made before fork: it only redirects and execs.
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    const std::string log = dir_ + "/server.log";
-    pid_ = fork();
-    if (pid_ == 0) {
-      const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      if (fd >= 0) {
-        dup2(fd, 1);
-        dup2(fd, 2);
-      }
-      execv(argv[0], argv.data());
-      _exit(127);
-    }
+    pid_ = StartNative(args, dir_ / "server.log");
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (std::chrono::steady_clock::now() < deadline) {
-      int status = 0;
-      if (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_) {
+    while (pid_ > 0 && std::chrono::steady_clock::now() < deadline) {
+      std::ifstream in(ready);
+      if (in >> port_) return;
+      if (!NativeRunning(pid_)) {
         pid_ = -1;  // it died before listening; see Log()
         return;
       }
-      std::ifstream in(ready);
-      if (in >> port_) return;
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
   }
 
   ~SmtpServerProcess() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      int status = 0;
-      waitpid(pid_, &status, 0);
-    }
+    StopNative(pid_);
     if (!dir_.empty()) {
       std::error_code ignored;
       std::filesystem::remove_all(dir_, ignored);
@@ -77,8 +53,8 @@ class SmtpServerProcess {
 
   bool ok() const { return pid_ > 0 && port_ > 0; }
   int port() const { return port_; }
-  const std::string& maildir() const { return maildir_; }
-  std::string Log() const { return Read(dir_ + "/server.log"); }
+  const std::filesystem::path& maildir() const { return maildir_; }
+  std::string Log() const { return Read(dir_ / "server.log"); }
 
   // The stems ("000001", ...) of the mails received so far, in order.
   std::vector<std::string> Mails() const {
@@ -89,10 +65,10 @@ class SmtpServerProcess {
     std::sort(stems.begin(), stems.end());
     return stems;
   }
-  std::string Raw(const std::string& stem) const { return Read(maildir_ + "/" + stem + ".eml"); }
-  std::string Summary(const std::string& stem) const { return Read(maildir_ + "/" + stem + ".json"); }
+  std::string Raw(const std::string& stem) const { return Read(maildir_ / (stem + ".eml")); }
+  std::string Summary(const std::string& stem) const { return Read(maildir_ / (stem + ".json")); }
 
-  static std::string Read(const std::string& path) {
+  static std::string Read(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
     s << in.rdbuf();
@@ -100,8 +76,8 @@ class SmtpServerProcess {
   }
 
  private:
-  std::string dir_, maildir_;
-  pid_t pid_ = -1;
+  std::filesystem::path dir_, maildir_;
+  long pid_ = -1;
   int port_ = 0;
 };
 

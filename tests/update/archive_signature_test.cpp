@@ -2,8 +2,6 @@
 // from the archive's address with ".sig" added, the bytes on the disk checked
 // against it with the key given, and only a verified archive put in place.
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
@@ -15,6 +13,7 @@
 #include "result_print.hpp"
 #include "signature_fetch.hpp"
 #include "test_files.hpp"
+#include "test_platform.hpp"
 #include "test_signer.hpp"
 
 namespace kv {
@@ -32,8 +31,7 @@ using test::TestSigner;
 class ArchiveSignature : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/kv-archive-sig-XXXXXX";
-    dir_ = ::mkdtemp(tmpl);
+    dir_ = test::MakeTempFolder("kv-archive-sig");
     target_ = LocateArchive(dir_, dir_ / "downloads");
     limits_.connect_timeout = std::chrono::milliseconds(2000);
     limits_.stall_timeout = std::chrono::milliseconds(3000);
@@ -157,7 +155,7 @@ TEST_F(ArchiveSignature, EndlessSignatureFileIsCutOff) {
     c.Send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n");
     const std::string block(65536, ' ');
     while (sent < kPeerBytes) {
-      const ssize_t n = ::send(c.fd(), block.data(), block.size(), MSG_NOSIGNAL);
+      const long n = c.SendOnce(block);
       if (n <= 0) {
         hungUp = true;
         return;

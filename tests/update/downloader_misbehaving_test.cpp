@@ -2,10 +2,12 @@
 // body longer or shorter than its Content-Length, no folder that can be
 // written, and a file that stops taking bytes half-way.
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -19,6 +21,7 @@
 #include "result_print.hpp"
 #include "bad_signatures.hpp"
 #include "test_files.hpp"
+#include "test_platform.hpp"
 #include "test_signer.hpp"
 
 namespace kv {
@@ -35,8 +38,7 @@ using test::PeerConnection;
 class MisbehavingDownload : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/kv-misbehave-XXXXXX";
-    dir_ = ::mkdtemp(tmpl);
+    dir_ = test::MakeTempFolder("kv-misbehave");
     limits_.connect_timeout = std::chrono::milliseconds(2000);
     limits_.stall_timeout = std::chrono::milliseconds(3000);
   }
@@ -144,6 +146,7 @@ TEST_F(MisbehavingDownload, TwoRunsNeverShareThePart) {
   EXPECT_TRUE(ReadFile(t.archive) == body);
   EXPECT_FALSE(fs::exists(t.part));
 
+#ifndef _WIN32
   // A run in another process holds the folder, then is killed.
   int ready[2];
   ASSERT_EQ(::pipe(ready), 0);
@@ -164,6 +167,7 @@ TEST_F(MisbehavingDownload, TwoRunsNeverShareThePart) {
   EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, {}, check, limits_), UpdateResult::Failed(kMsgCannotOpenFile));
   ::kill(holder, SIGKILL);
   ::waitpid(holder, nullptr, 0);
+#endif
   fs::remove(t.archive);
   EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, {}, check, limits_), UpdateResult::Complete());
   EXPECT_TRUE(ReadFile(t.archive) == body);
@@ -179,7 +183,13 @@ TEST_F(MisbehavingDownload, PlantedLinkAtThePartIsNeverFollowed) {
   for (const bool dangling : {false, true}) {
     SCOPED_TRACE(dangling ? "dangling link" : "link to a file");
     fs::remove(t.archive);
+#ifdef _WIN32
+    // Wine makes no links; a link of the file system under it is the same threat.
+    ASSERT_TRUE(test::RunNative({"/bin/ln", "-s", test::NativePath(dangling ? dir_ / "nowhere" : victim),
+                                 test::NativePath(t.part)}));
+#else
     fs::create_symlink(dangling ? dir_ / "nowhere" : victim, t.part);
+#endif
     EXPECT_EQ(Download(peer.Url("/a.rar"), t), UpdateResult::Complete());
     EXPECT_EQ(ReadFile(t.archive), "RAR archive");
     EXPECT_FALSE(fs::is_symlink(t.archive));
@@ -192,7 +202,11 @@ TEST_F(MisbehavingDownload, NeitherFolderWritableCannotOpenTheLocalFile) {
   // Root writes into any folder whatever its mode, so the folders are ones
   // nobody can create files in: /proc/self for the program, and a download
   // folder below a regular file (ENOTDIR).
+#ifdef _WIN32
+  const fs::path program = dir_ / "missing";  // no mode keeps files out of a folder there
+#else
   const fs::path program = "/proc/self";
+#endif
   ASSERT_FALSE(FolderIsWritable(program));
   std::ofstream(dir_ / "home", std::ios::binary) << "a file, not a folder";
   const fs::path downloads = dir_ / "home" / "Downloads";
@@ -207,6 +221,7 @@ TEST_F(MisbehavingDownload, NeitherFolderWritableCannotOpenTheLocalFile) {
   EXPECT_EQ(ReadFile(dir_ / "home"), "a file, not a folder");
 }
 
+#ifndef _WIN32  // a file size limit per process (RLIMIT_FSIZE) is POSIX's
 TEST_F(MisbehavingDownload, FileThatStopsGrowingHalfWayIsAWriteError) {
   // A child process whose files may not grow past 25000 bytes (SIGXFSZ
   // ignored, so the write fails with EFBIG instead of ending the process).
@@ -250,6 +265,7 @@ TEST_F(MisbehavingDownload, FileThatStopsGrowingHalfWayIsAWriteError) {
   EXPECT_NE(said.find(" open"), std::string::npos) << said;
   EXPECT_EQ(ReadFile(t.archive), "previous");
 }
+#endif
 
 }  // namespace
 }  // namespace kv

@@ -1,31 +1,14 @@
 #include "http_peer.hpp"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <stdexcept>
 
 namespace kv::test {
 namespace {
 
-int Listen(int& port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) throw std::runtime_error("socket");
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = 0;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 16) != 0) {
-    ::close(fd);
-    throw std::runtime_error("bind/listen");
-  }
-  socklen_t len = sizeof addr;
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-  port = ntohs(addr.sin_port);
+SocketId Listen(int& port) {
+  const SocketId fd = LoopbackListen(16, port);
+  if (fd == kNoSocketId) throw std::runtime_error("cannot listen on loopback");
   return fd;
 }
 
@@ -63,7 +46,10 @@ HttpRequest Parse(std::string head) {
 }
 
 // Loopback peers are reached directly even when the environment names a proxy.
-[[maybe_unused]] const bool kDirectLoopback = [] { return ::setenv("no_proxy", "127.0.0.1,localhost", 1) == 0; }();
+[[maybe_unused]] const bool kDirectLoopback = [] {
+  SetEnvironment("no_proxy", "127.0.0.1,localhost");
+  return true;
+}();
 
 }  // namespace
 
@@ -89,26 +75,27 @@ bool HttpRequest::HasHeader(std::string_view name) const {
 
 void PeerConnection::Send(std::string_view bytes) {
   while (!bytes.empty()) {
-    const ssize_t n = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    const long n = SocketSend(fd_, bytes.data(), bytes.size());
     if (n <= 0) return;
     bytes.remove_prefix(static_cast<std::size_t>(n));
   }
 }
 
+long PeerConnection::SendOnce(std::string_view bytes) { return SocketSend(fd_, bytes.data(), bytes.size()); }
+
 void PeerConnection::Reset() {
-  linger l{1, 0};
-  ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &l, sizeof l);
-  ::close(fd_);
-  fd_ = -1;
+  SocketReset(fd_);
+  fd_ = kNoSocketId;
 }
 
 void PeerConnection::WaitForClose(std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   char buf[4096];
   while (std::chrono::steady_clock::now() < deadline) {
-    pollfd p{fd_, POLLIN, 0};
-    if (::poll(&p, 1, 20) <= 0) continue;
-    if (::recv(fd_, buf, sizeof buf, 0) <= 0) return;
+    const int ready = SocketReadable(fd_, 20);
+    if (ready < 0) return;
+    if (ready == 0) continue;
+    if (SocketRecv(fd_, buf, sizeof buf) <= 0) return;
   }
 }
 
@@ -121,7 +108,7 @@ HttpPeer::HttpPeer(Script script, std::chrono::seconds limit, bool concurrent)
 HttpPeer::~HttpPeer() {
   stop_ = true;
   thread_.join();
-  ::close(listen_fd_);
+  SocketClose(listen_fd_);
 }
 
 std::string HttpPeer::Url(std::string_view path) const {
@@ -135,10 +122,8 @@ std::vector<HttpRequest> HttpPeer::Requests() const {
 
 void HttpPeer::Serve(std::chrono::steady_clock::time_point deadline) {
   while (!stop_ && std::chrono::steady_clock::now() < deadline) {
-    pollfd p{listen_fd_, POLLIN, 0};
-    if (::poll(&p, 1, 50) <= 0) continue;
-    const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) continue;
+    const SocketId fd = LoopbackAccept(listen_fd_, 50);
+    if (fd == kNoSocketId) continue;
     if (concurrent_) {
       connections_.emplace_back([this, fd, deadline] { Respond(fd, deadline); });
     } else {
@@ -148,22 +133,23 @@ void HttpPeer::Serve(std::chrono::steady_clock::time_point deadline) {
   for (std::thread& t : connections_) t.join();
 }
 
-void HttpPeer::Respond(int fd, std::chrono::steady_clock::time_point deadline) {
+void HttpPeer::Respond(SocketId fd, std::chrono::steady_clock::time_point deadline) {
   std::string head;
   char buf[4096];
   while (head.find("\r\n\r\n") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
-    pollfd c{fd, POLLIN, 0};
-    if (::poll(&c, 1, 50) <= 0) {
+    const int ready = SocketReadable(fd, 50);
+    if (ready < 0) break;
+    if (ready == 0) {
       if (stop_) break;
       continue;
     }
-    const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+    const long n = SocketRecv(fd, buf, sizeof buf);
     if (n <= 0) break;
     head.append(buf, static_cast<std::size_t>(n));
   }
   const std::size_t end = head.find("\r\n\r\n");
   if (end == std::string::npos) {
-    ::close(fd);
+    SocketClose(fd);
     return;
   }
   HttpRequest request = Parse(head.substr(0, end + 4));
@@ -173,9 +159,9 @@ void HttpPeer::Respond(int fd, std::chrono::steady_clock::time_point deadline) {
   }
   PeerConnection connection(fd);
   script_(request, connection);
-  if (connection.fd() >= 0) {
-    ::shutdown(connection.fd(), SHUT_WR);
-    ::close(connection.fd());
+  if (connection.fd() != kNoSocketId) {
+    SocketShutdownSend(connection.fd());
+    SocketClose(connection.fd());
   }
 }
 
@@ -192,13 +178,8 @@ void ConnectTunnel(const HttpRequest& request, PeerConnection& client, std::stri
                    std::chrono::milliseconds limit) {
   const std::size_t colon = request.target.rfind(':');
   if (request.method != "CONNECT" || colon == std::string::npos) return;
-  const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = htons(static_cast<std::uint16_t>(std::atoi(request.target.c_str() + colon + 1)));
-  if (server < 0 || ::connect(server, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
-    if (server >= 0) ::close(server);
+  const SocketId server = LoopbackConnect(std::atoi(request.target.c_str() + colon + 1));
+  if (server == kNoSocketId) {
     client.Send("HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n");
     return;
   }
@@ -206,12 +187,14 @@ void ConnectTunnel(const HttpRequest& request, PeerConnection& client, std::stri
   const auto deadline = std::chrono::steady_clock::now() + limit;
   char buf[16384];
   while (std::chrono::steady_clock::now() < deadline) {
-    pollfd p[2] = {{client.fd(), POLLIN, 0}, {server, POLLIN, 0}};
-    if (::poll(p, 2, 50) <= 0) continue;
+    bool ready[2] = {false, false};
+    const int n_ready = SocketsReadable(client.fd(), server, 50, ready);
+    if (n_ready < 0) break;
+    if (n_ready == 0) continue;
     bool closed = false;
     for (int i = 0; i < 2 && !closed; ++i) {
-      if (!(p[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
-      const ssize_t n = ::recv(p[i].fd, buf, sizeof buf, 0);
+      if (!ready[i]) continue;
+      const long n = SocketRecv(i == 0 ? client.fd() : server, buf, sizeof buf);
       if (n <= 0) {
         closed = true;
         break;
@@ -221,13 +204,24 @@ void ConnectTunnel(const HttpRequest& request, PeerConnection& client, std::stri
     }
     if (closed) break;
   }
-  ::close(server);
+  SocketClose(server);
+}
+
+std::string AsSent(std::string_view line) {
+#ifdef _WIN32
+  const std::size_t colon = line.find(':');
+  if (colon == std::string_view::npos) return std::string(line);
+  std::string_view value = line.substr(colon + 1);
+  while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
+  return std::string(line.substr(0, colon)) + ": " + std::string(value);
+#else
+  return std::string(line);
+#endif
 }
 
 int UnusedPort() {
   int port = 0;
-  const int fd = Listen(port);
-  ::close(fd);
+  SocketClose(Listen(port));
   return port;
 }
 

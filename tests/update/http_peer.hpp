@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "test_platform.hpp"
+
 namespace kv::test {
 
 struct HttpRequest {
@@ -29,17 +31,19 @@ struct HttpRequest {
 
 class PeerConnection {
  public:
-  explicit PeerConnection(int fd) : fd_(fd) {}
+  explicit PeerConnection(SocketId fd) : fd_(fd) {}
   void Send(std::string_view bytes);
+  // One send call: the count it took, or 0 or less once the client has gone.
+  long SendOnce(std::string_view bytes);
   // Ends the connection with a TCP reset instead of an orderly close.
   void Reset();
   // Waits until the client closes its side (or `limit` passes), reading and
   // dropping whatever it sends.
   void WaitForClose(std::chrono::milliseconds limit);
-  int fd() const { return fd_; }
+  SocketId fd() const { return fd_; }
 
  private:
-  int fd_;
+  SocketId fd_;
 };
 
 class HttpPeer {
@@ -58,10 +62,10 @@ class HttpPeer {
 
  private:
   void Serve(std::chrono::steady_clock::time_point deadline);
-  void Respond(int fd, std::chrono::steady_clock::time_point deadline);
+  void Respond(SocketId fd, std::chrono::steady_clock::time_point deadline);
 
   Script script_;
-  int listen_fd_ = -1;
+  SocketId listen_fd_ = kNoSocketId;
   int port_ = 0;
   bool concurrent_ = false;
   std::atomic<bool> stop_{false};
@@ -74,6 +78,10 @@ class HttpPeer {
 // A whole answer: status line, the given header lines, Content-Length unless
 // `withLength` is false, "Connection: close", then the body.
 std::string Answer(int status, std::string_view body, std::vector<std::string> headers = {}, bool withLength = true);
+
+// The header line `line` as this platform's HTTP client writes it: WinINet
+// puts one blank between the colon and the value, libcurl sends it as given.
+std::string AsSent(std::string_view line);
 
 // A port on 127.0.0.1 on which nothing listens (bound, then released).
 int UnusedPort();

@@ -1,63 +1,43 @@
 #include "nginx_server.hpp"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <grp.h>
-#include <netinet/in.h>
-#include <pwd.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <fstream>
 #include <sstream>
 #include <thread>
 #include <vector>
 
 #include "http_peer.hpp"
-
-extern char** environ;
+#include "test_platform.hpp"
 
 namespace kv::test {
 namespace {
 
 bool Accepts(int port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  addr.sin_port = htons(static_cast<std::uint16_t>(port));
-  const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-  ::close(fd);
-  return ok;
+  const SocketId s = LoopbackConnect(port);
+  if (s == kNoSocketId) return false;
+  SocketClose(s);
+  return true;
 }
 
-// Runs a program that ends by itself (under `timeout`) and waits for it by its
-// pid; true when it exited with 0.
+// Runs a program that ends by itself (under `timeout`); true when it exited with 0.
 bool RunToEnd(std::vector<std::string> args) {
-  args.insert(args.begin(), {"timeout", "-s", "KILL", "60"});
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  // Its chatter goes nowhere.
-  posix_spawn_file_actions_t quiet;
-  posix_spawn_file_actions_init(&quiet);
-  posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = -1;
-  const int spawned = ::posix_spawnp(&pid, "timeout", &quiet, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&quiet);
-  if (spawned != 0) return false;
-  int status = 0;
-  if (::waitpid(pid, &status, 0) != pid) return false;
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  args.insert(args.begin(), {"/usr/bin/timeout", "-s", "KILL", "60"});
+  return RunNative(args).has_value();
+}
+
+// "user group" when the tests run as root, else "".
+const std::string& RootUser() {
+  static const std::string user = [] {
+    const auto out = RunNative({"/bin/sh", "-c", "[ \"$(id -u)\" != 0 ] || echo \"$(id -un) $(id -gn)\""});
+    std::string line = out.value_or("");
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    return line;
+  }();
+  return user;
 }
 
 std::string Config(const std::filesystem::path& prefix, const std::filesystem::path& root, int port,
                    const std::optional<TlsFiles>& tls) {
-  const std::string p = prefix.string();
+  const std::string p = NativePath(prefix);
   std::ostringstream c;
   c << "daemon off;\n"
     << "worker_processes 1;\n"
@@ -66,11 +46,7 @@ std::string Config(const std::filesystem::path& prefix, const std::filesystem::p
     << "error_log " << p << "/error.log;\n";
   // A master started by root hands its workers to "nobody", which may not read
   // our temporary folders; they stay with the user who runs the test.
-  if (::geteuid() == 0) {
-    const passwd* pw = ::getpwuid(::geteuid());
-    const group* gr = ::getgrgid(::getegid());
-    if (pw && gr) c << "user " << pw->pw_name << " " << gr->gr_name << ";\n";
-  }
+  if (!RootUser().empty()) c << "user " << RootUser() << ";\n";
   c << "events { worker_connections 64; }\n"
     << "http {\n"
     << "  access_log off;\n"
@@ -86,11 +62,11 @@ std::string Config(const std::filesystem::path& prefix, const std::filesystem::p
     << "  server {\n"
     << "    listen 127.0.0.1:" << port << (tls ? " ssl" : "") << ";\n";
   if (tls) {
-    c << "    ssl_certificate " << tls->certificate.string() << ";\n"
-      << "    ssl_certificate_key " << tls->key.string() << ";\n";
+    c << "    ssl_certificate " << NativePath(tls->certificate) << ";\n"
+      << "    ssl_certificate_key " << NativePath(tls->key) << ";\n";
   }
   c << "    server_name _;\n"
-    << "    root " << root.string() << ";\n"
+    << "    root " << NativePath(root) << ";\n"
     << "    location / { }\n"
     << "  }\n"
     << "}\n";
@@ -101,18 +77,17 @@ std::string Config(const std::filesystem::path& prefix, const std::filesystem::p
 
 std::optional<TlsFiles> MakeSelfSignedCertificate(const std::filesystem::path& dir, const std::string& host) {
   TlsFiles files{dir / "server.crt", dir / "server.key"};
-  const bool made = RunToEnd({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+  const bool made = RunToEnd({"/usr/bin/openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
                               "-nodes", "-days", "2", "-subj", "/CN=" + host, "-addext", "subjectAltName=DNS:" + host,
-                              "-keyout", files.key.string(), "-out", files.certificate.string()});
+                              "-keyout", NativePath(files.key), "-out", NativePath(files.certificate)});
   if (!made || !std::filesystem::exists(files.certificate)) return std::nullopt;
   return files;
 }
 
 NginxServer::NginxServer(const std::filesystem::path& root, std::chrono::seconds limit, std::optional<TlsFiles> tls)
     : tls_(std::move(tls)) {
-  char tmpl[] = "/tmp/kv-nginx-XXXXXX";
-  if (!::mkdtemp(tmpl)) return;
-  prefix_ = tmpl;
+  prefix_ = MakeTempFolder("kv-nginx");
+  if (prefix_.empty()) return;
   // The port is free when chosen but may be taken before nginx binds it.
   for (int attempt = 0; attempt < 3 && !Start(root, limit); ++attempt) {
   }
@@ -127,21 +102,15 @@ NginxServer::~NginxServer() {
 bool NginxServer::Start(const std::filesystem::path& root, std::chrono::seconds limit) {
   port_ = UnusedPort();
   const std::filesystem::path conf = prefix_ / "nginx.conf";
-  std::ofstream(conf) << Config(prefix_, root, port_, tls_);
+  std::ofstream(conf, std::ios::binary) << Config(prefix_, root, port_, tls_);
   const std::string seconds = std::to_string(limit.count());
-  std::vector<std::string> args = {"timeout", "-s", "TERM", "-k", "5", seconds, "/usr/sbin/nginx",
-                                   "-c",      conf.string(), "-p", prefix_.string() + "/",
-                                   "-e",      (prefix_ / "error.log").string()};
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  if (::posix_spawnp(&pid, "timeout", nullptr, nullptr, argv.data(), environ) != 0) return false;
-  pid_ = pid;
-  for (int i = 0; i < 200; ++i) {
+  const std::string p = NativePath(prefix_);
+  pid_ = StartNative({"/usr/bin/timeout", "-s", "TERM", "-k", "5", seconds, "/usr/sbin/nginx", "-c",
+                      NativePath(conf), "-p", p + "/", "-e", p + "/error.log"},
+                     prefix_ / "nginx.out");
+  for (int i = 0; pid_ > 0 && i < 200; ++i) {
     if (Accepts(port_)) return true;
-    int status = 0;
-    if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+    if (!NativeRunning(pid_)) {
       pid_ = -1;
       return false;
     }
@@ -152,17 +121,8 @@ bool NginxServer::Start(const std::filesystem::path& root, std::chrono::seconds 
 }
 
 void NginxServer::Stop() {
-  if (pid_ <= 0) return;
   // `timeout` passes the signal on to nginx, whose master stops its worker.
-  ::kill(pid_, SIGTERM);
-  int status = 0;
-  for (int i = 0; i < 200 && ::waitpid(pid_, &status, WNOHANG) == 0; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(25));
-  }
-  if (::waitpid(pid_, &status, WNOHANG) == 0) {
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, &status, 0);
-  }
+  StopNative(pid_);
   pid_ = -1;
 }
 

@@ -4,8 +4,6 @@
 // time limit; the destructor ends it earlier by its pid.
 #pragma once
 
-#include <sys/types.h>
-
 #include <chrono>
 #include <filesystem>
 #include <optional>
@@ -46,7 +44,7 @@ class NginxServer {
 
   std::optional<TlsFiles> tls_;
   std::filesystem::path prefix_;
-  pid_t pid_ = -1;
+  long pid_ = -1;
   int port_ = 0;
 };
 

@@ -61,7 +61,11 @@ HBITMAP Decode(std::span<const unsigned char> image, SIZE& size) {
 
 }  // namespace
 
-Picture::Picture(std::span<const unsigned char> image) : source_(Decode(image, size_)) {}
+Picture::Picture(std::span<const unsigned char> image) {
+  SIZE size{0, 0};
+  source_ = Decode(image, size);
+  size_ = size;
+}
 
 Picture::~Picture() {
   ReleaseFitted();

@@ -92,6 +92,9 @@ std::optional<Text> CharacterToGbk(std::wstring_view c) {
   const int n = ::WideCharToMultiByte(kGbk, WC_NO_BEST_FIT_CHARS, c.data(), static_cast<int>(c.size()), out,
                                       sizeof out, nullptr, &usedDefault);
   if (n <= 0 || usedDefault) return std::nullopt;
+  // Code page 936 writes the euro sign as the single byte 0x80, which is no
+  // GBK character.
+  if (n == 1 && static_cast<unsigned char>(out[0]) >= 0x80) return std::nullopt;
   return Text(out, static_cast<std::size_t>(n));
 }
 

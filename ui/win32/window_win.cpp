@@ -216,6 +216,21 @@ SIZE OuterSizeAt(const WindowDef& def, UINT dpi) {
                         dpi);
 }
 
+// Gives the window the client area of its table at its DPI, whatever frame
+// the platform drew around it: the frame measured, not assumed.
+void FitClientArea(Window::Impl& impl) {
+  const WindowDef& def = impl.window->Def();
+  const int width = win::Scale(ClientWidth(def), impl.dpi), height = win::Scale(ClientHeight(def), impl.dpi);
+  RECT outer, client;
+  ::GetWindowRect(impl.hwnd, &outer);
+  ::GetClientRect(impl.hwnd, &client);
+  if (client.right == width && client.bottom == height) return;
+  const int frameWidth = (outer.right - outer.left) - client.right;
+  const int frameHeight = (outer.bottom - outer.top) - client.bottom;
+  ::SetWindowPos(impl.hwnd, nullptr, 0, 0, width + frameWidth, height + frameHeight,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 std::optional<std::size_t> IndexOf(const Window::Impl& impl, HWND control) {
   if (control == nullptr) return std::nullopt;
   const auto at = std::find(impl.controls.begin(), impl.controls.end(), control);
@@ -382,6 +397,7 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       const SIZE outer = OuterSizeAt(impl->window->Def(), impl->dpi);
       ::SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, outer.cx, outer.cy,
                      SWP_NOZORDER | SWP_NOACTIVATE);
+      FitClientArea(*impl);
       Layout(*impl);
       return 0;
     }
@@ -547,6 +563,7 @@ std::unique_ptr<Window> Window::Create(const WindowDef& def) {
   for (std::size_t i = 0; i < n; ++i)
     if (def.controls[i].kind == ControlKind::GroupBox)
       ::SetWindowPos(impl.controls[i], HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  FitClientArea(impl);
   Layout(impl);
   AllWindows().push_back(&impl);
   return window;
