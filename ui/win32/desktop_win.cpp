@@ -10,18 +10,11 @@
 #include <string>
 
 #include "desktop.hpp"
+#include "wide_text.hpp"
 
 namespace kv::ui {
 
 namespace {
-
-std::wstring WideAddress(std::string_view gbk) {
-  if (gbk.empty()) return {};
-  const int n = MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), wide.data(), n);
-  return wide;
-}
 
 // The shell may hand a request to a COM handler on the calling thread, which
 // wants COM there (single-threaded, without OLE 1 DDE). Once per thread; a
@@ -74,7 +67,7 @@ std::filesystem::path DownloadsFolder() {
 
 namespace detail {
 
-bool OpenAddressWithDesktop(std::string_view gbkUrl) { return Execute(L"open", WideAddress(gbkUrl)); }
+bool OpenAddressWithDesktop(std::string_view gbkUrl) { return Execute(L"open", win::FromGbk(gbkUrl)); }
 
 // The default verb of the file's type (null verb), no parameters, no working
 // folder.

@@ -1,8 +1,9 @@
 // Hot keys on Windows: RegisterHotKey on a hidden message-only window of the
 // user-interface thread, whose WM_HOTKEY runs the handler. A combination that
 // another program (or this one) holds fails with
-// ERROR_HOTKEY_ALREADY_REGISTERED: it is taken. MOD_NOREPEAT makes a held
-// combination fire once.
+// ERROR_HOTKEY_ALREADY_REGISTERED: it is taken. A combination held down fires
+// once: MOD_NOREPEAT says so to Windows, and since Wine repeats regardless, a
+// fired hot key stays held (a timer watches its key) until the key is up.
 #include <windows.h>
 
 #include <algorithm>
@@ -19,6 +20,7 @@ struct Registration {
   HotKey hotKey;
   int id;
   std::function<void()> handler;
+  bool held = false;  // fired, and its key not yet released
 };
 
 // User-interface thread only.
@@ -35,20 +37,42 @@ HotKeys& State() {
 
 constexpr wchar_t kClassName[] = L"KelvaroHotKeys";
 
+constexpr UINT kReleaseCheckMs = 30;
+
+UINT VirtualKey(char key) { return static_cast<UINT>(static_cast<unsigned char>(key)); }  // 'A'..'Z', '0'..'9'
+
+Registration* Find(int id) {
+  for (Registration& r : State().registrations)
+    if (r.id == id) return &r;
+  return nullptr;
+}
+
 LRESULT CALLBACK HotKeyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_HOTKEY) {
-    for (const Registration& r : State().registrations)
-      if (r.id == static_cast<int>(wParam)) {
-        const std::function<void()> handler = r.handler;  // it may unregister itself
+  switch (message) {
+    case WM_HOTKEY:
+      if (Registration* r = Find(static_cast<int>(wParam)); r != nullptr && !r->held) {
+        r->held = true;
+        SetTimer(window, static_cast<UINT_PTR>(r->id), kReleaseCheckMs, nullptr);
+        const std::function<void()> handler = r->handler;  // it may unregister itself
         handler();
-        break;
       }
-    return 0;
-  }
-  if (message == WM_NCDESTROY && State().window == window) {
-    // Hot keys go with their window.
-    State().window = nullptr;
-    State().registrations.clear();
+      return 0;
+    case WM_TIMER:
+      if (Registration* r = Find(static_cast<int>(wParam))) {
+        if (GetAsyncKeyState(static_cast<int>(VirtualKey(r->hotKey.key))) & 0x8000) return 0;
+        r->held = false;
+      }
+      KillTimer(window, wParam);
+      return 0;
+    case WM_NCDESTROY:
+      if (State().window == window) {
+        // Hot keys go with their window.
+        State().window = nullptr;
+        State().registrations.clear();
+      }
+      break;
+    default:
+      break;
   }
   return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -66,8 +90,6 @@ HWND MessageWindow() {
   keys.window = CreateWindowExW(0, kClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance, nullptr);
   return keys.window;
 }
-
-UINT VirtualKey(char key) { return static_cast<UINT>(static_cast<unsigned char>(key)); }  // 'A'..'Z', '0'..'9'
 
 UINT Modifiers(std::uint8_t m) {
   UINT mods = 0;
@@ -96,6 +118,7 @@ void Unregister(HotKey hotKey) {
                                [&](const Registration& r) { return r.hotKey == hotKey; });
   if (it == keys.registrations.end()) return;
   ::UnregisterHotKey(keys.window, it->id);
+  KillTimer(keys.window, static_cast<UINT_PTR>(it->id));
   keys.registrations.erase(it);
 }
 

@@ -18,18 +18,11 @@
 
 #include "message_box.hpp"
 #include "ui_thread.hpp"
+#include "wide_text.hpp"
 
 namespace kv::ui {
 
 namespace {
-
-std::wstring BoxWide(const std::string& gbk) {
-  if (gbk.empty()) return {};
-  const int n = MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), wide.data(), n);
-  return wide;
-}
 
 struct BoxRun {
   MessageKind kind;
@@ -184,7 +177,7 @@ LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam) {
 // Shows one box on the calling thread and returns MessageBoxW's answer.
 int RunBox(MessageKind kind, const std::string& gbkText, const std::string& gbkCaption, UINT flags,
            std::function<void(HWND)> found = {}) {
-  BoxRun run{kind, BoxWide(gbkCaption), BoxWide(gbkText), std::move(found)};
+  BoxRun run{kind, win::FromGbk(gbkCaption), win::FromGbk(gbkText), std::move(found)};
   ThreadBoxes& t = threadBoxes;
   if (t.runs.empty()) {
     t.cbt = SetWindowsHookExW(WH_CBT, &CbtHook, nullptr, GetCurrentThreadId());
