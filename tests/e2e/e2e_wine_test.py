@@ -150,8 +150,12 @@ class Session:
         return wait_for(f"a window named {name!r}", probe, timeout)
 
     def origin(self, wid):
-        geo = dict(line.split("=") for line in self.x("getwindowgeometry", "--shell", wid).splitlines())
-        return int(geo["X"]), int(geo["Y"])
+        # xwininfo's, not xdotool's: under a reparenting window manager
+        # xdotool counts the frame's offset twice.
+        out = subprocess.run(["xwininfo", "-id", wid], env=self.env, capture_output=True, text=True,
+                             timeout=10).stdout
+        at = dict(line.strip().split(":  ", 1) for line in out.splitlines() if "Absolute upper-left" in line)
+        return int(at["Absolute upper-left X"]), int(at["Absolute upper-left Y"])
 
     def click(self, wid, pos):
         x0, y0 = self.origin(wid)

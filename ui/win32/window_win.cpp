@@ -632,12 +632,15 @@ bool OtherProgramInFront() {
 
 void Window::Activate() {
   HWND hwnd = impl_->hwnd;
+  if (::IsIconic(hwnd)) ::ShowWindow(hwnd, SW_RESTORE);
   // Windows lets a program that got a hot key or the user's input take the
   // front; Wine asks the X window manager, which refuses a window whose
-  // program has seen no input lately, but does give the keyboard to a window
-  // coming back from the taskbar.
-  if (UnderWine() && OtherProgramInFront() && !::IsIconic(hwnd)) ::ShowWindow(hwnd, SW_MINIMIZE);
-  if (::IsIconic(hwnd)) ::ShowWindow(hwnd, SW_RESTORE);
+  // program has seen no input lately, but gives the keyboard to a window that
+  // is mapped anew.
+  if (UnderWine() && OtherProgramInFront() && ::IsWindowVisible(hwnd)) {
+    ::ShowWindow(hwnd, SW_HIDE);
+    ::ShowWindow(hwnd, SW_SHOW);
+  }
   // A modal window of the program over this one comes up instead.
   HWND target = hwnd;
   for (Impl* other : AllWindows())
