@@ -1,8 +1,9 @@
 // Message boxes as MessageBoxW, adjusted by hooks of the thread that shows
 // one while it is up:
-//   - a CBT hook finds the box when it is activated and subclasses it: an OK
+//   - a CBT hook finds the box when it is created and subclasses it: an OK
 //     box takes Esc and its close box as OK; a Yes/No box loses its system
-//     menu (so its close box) and ignores Esc, Alt+F4 and WM_CLOSE;
+//     menu (so its close box) before it is shown and ignores Esc, Alt+F4 and
+//     WM_CLOSE;
 //   - a GetMessage hook turns Ctrl+C in a box into a copy of its text in the
 //     format Windows itself uses (Wine's boxes copy nothing).
 // A modeless box is a MessageBoxW without owner on a thread of its own: it is
@@ -112,6 +113,17 @@ LRESULT CALLBACK BoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
   const WNDPROC original = run->original;
   const bool mustAnswer = run->kind == MessageKind::YesNo;
   switch (message) {
+    case WM_INITDIALOG:
+      if (mustAnswer) {
+        // Laid out, not shown yet: without a system menu from here on, so
+        // that the window manager never offers a close box either.
+        const LRESULT result = CallWindowProcW(original, box, message, wParam, lParam);
+        SetWindowLongPtrW(box, GWL_STYLE, GetWindowLongPtrW(box, GWL_STYLE) & ~static_cast<LONG_PTR>(WS_SYSMENU));
+        SetWindowPos(box, nullptr, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+        return result;
+      }
+      break;
     case WM_COMMAND:
       // Esc, the close box and WM_CLOSE all come as IDCANCEL.
       if (LOWORD(wParam) == IDCANCEL && HIWORD(wParam) == BN_CLICKED) {
@@ -141,21 +153,18 @@ void Adopt(BoxRun& run, HWND box) {
   SetPropW(box, kRunProperty, &run);
   run.original =
       reinterpret_cast<WNDPROC>(SetWindowLongPtrW(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&BoxProc)));
-  if (run.kind == MessageKind::YesNo) {
-    const LONG_PTR style = GetWindowLongPtrW(box, GWL_STYLE);
-    SetWindowLongPtrW(box, GWL_STYLE, style & ~static_cast<LONG_PTR>(WS_SYSMENU));
-    SetWindowPos(box, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-  }
   if (run.found) run.found(box);
 }
 
 LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HCBT_ACTIVATE && !threadBoxes.runs.empty() && threadBoxes.runs.back()->box == nullptr) {
-    // The innermost box not yet found is the dialog coming up now.
+  if (code == HCBT_CREATEWND && !threadBoxes.runs.empty() && threadBoxes.runs.back()->box == nullptr) {
+    // The innermost box not yet found is the first dialog created now.
     const auto box = reinterpret_cast<HWND>(wParam);
     wchar_t cls[16] = {};
     GetClassNameW(box, cls, 16);
-    if (lstrcmpW(cls, L"#32770") == 0 && RunOf(box) == nullptr) Adopt(*threadBoxes.runs.back(), box);
+    if (lstrcmpW(cls, L"#32770") == 0) {
+      Adopt(*threadBoxes.runs.back(), box);
+    }
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
