@@ -36,7 +36,7 @@ KELVARO_WINESERVER=${KELVARO_WINESERVER:-/usr/lib/wine/wineserver64}
 # Makes and configures the prefix once; safe to call from parallel runs. A
 # change to the configuration below bumps the number, so that existing
 # prefixes are configured again.
-KELVARO_WINE_READY="$WINEPREFIX/.kelvaro-ready-2"
+KELVARO_WINE_READY="$WINEPREFIX/.kelvaro-ready-3"
 kelvaro_wine_prefix() {
   [ -f "$KELVARO_WINE_READY" ] && return 0
   mkdir -p "$KELVARO_WINE_DIR" "$TMPDIR" "$HOME" || return 1
