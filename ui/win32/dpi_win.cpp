@@ -50,8 +50,10 @@ void BecomeDpiAware() {
   using SetContextFn = BOOL(WINAPI*)(HANDLE);
   if (const auto setContext = User32<SetContextFn>("SetProcessDpiAwarenessContext")) {
     // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2, then the first version.
-    if (setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)))) return;
-    if (setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3)))) return;
+    // Both fail when the manifest has set the awareness already: it stays.
+    if (!setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4))))
+      setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-3)));
+    return;
   }
   using SetAwareFn = BOOL(WINAPI*)();
   if (const auto setAware = User32<SetAwareFn>("SetProcessDPIAware")) setAware();

@@ -12,8 +12,7 @@ namespace kv::ui::win {
 
 struct Look {
   // 0xRRGGBB each; none keeps the system's colour.
-  std::optional<std::uint32_t> window, windowText, base, text, button, buttonText, highlight, highlightedText,
-      disabledText, tipBase, tipText;
+  std::optional<std::uint32_t> window, windowText, base, text, highlight, highlightedText, disabledText;
   std::optional<std::uint32_t> hit;         // "accent"
   std::optional<std::uint32_t> closeMatch;  // "closeMatch"
   std::wstring fontFamily;                  // empty: 宋体

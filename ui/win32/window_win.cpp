@@ -18,7 +18,7 @@ namespace kv::ui {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"KelvaroWindow";
-constexpr UINT_PTR kEditSubclass = 1;
+constexpr UINT_PTR kSubclassId = 1;
 
 // Every window of the program that exists, user-interface thread only.
 std::vector<Window::Impl*>& AllWindows() {
@@ -57,6 +57,71 @@ bool IsLevelCharacter(WPARAM c) { return (c >= L'0' && c <= L'9') || c == L'-'; 
 LRESULT CALLBACK DigitsOnly(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
   if (msg == WM_CHAR && wParam >= 0x20 && wParam != 0x7F && !IsLevelCharacter(wParam)) return 0;
   return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+// A group box draws its frame and caption only: what lies inside it, and
+// under its caption, is the window's background (the window's own painting
+// leaves its children out).
+LRESULT CALLBACK GroupBoxBackground(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  if (msg == WM_ERASEBKGND) {
+    RECT r;
+    ::GetClientRect(hwnd, &r);
+    ::FillRect(reinterpret_cast<HDC>(wParam), &r, win::WindowBrush());
+    return 1;
+  }
+  if (msg == WM_PAINT) {
+    // The button control paints a group box without erasing it first.
+    RECT r;
+    if (::GetUpdateRect(hwnd, &r, FALSE)) {
+      HDC dc = ::GetDC(hwnd);
+      ::FillRect(dc, &r, win::WindowBrush());
+      ::ReleaseDC(hwnd, dc);
+    }
+  }
+  return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+// A label of several lines keeps a line pitch that fits them all in its
+// height (a CJK font's own line spacing would push the last lines out): at
+// least the font's size plus one, at most its line spacing.
+LRESULT CALLBACK LinesLabel(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+  if (msg != WM_PAINT) return ::DefSubclassProc(hwnd, msg, wParam, lParam);
+  PAINTSTRUCT ps;
+  HDC dc = ::BeginPaint(hwnd, &ps);
+  RECT client;
+  ::GetClientRect(hwnd, &client);
+  HWND parent = ::GetParent(hwnd);
+  auto brush = reinterpret_cast<HBRUSH>(
+      ::SendMessageW(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(hwnd)));
+  if (brush) ::FillRect(dc, &client, brush);
+  HGDIOBJ oldFont = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(hwnd, WM_GETFONT, 0, 0)));
+  const int length = ::GetWindowTextLengthW(hwnd);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(::GetWindowTextW(hwnd, text.data(), length + 1)));
+  std::vector<std::wstring_view> lines;
+  for (std::size_t at = 0;;) {
+    const std::size_t end = text.find(L'\n', at);
+    std::wstring_view line = std::wstring_view(text).substr(at, end == std::wstring::npos ? std::wstring::npos : end - at);
+    if (!line.empty() && line.back() == L'\r') line.remove_suffix(1);
+    lines.push_back(line);
+    if (end == std::wstring::npos) break;
+    at = end + 1;
+  }
+  TEXTMETRICW tm;
+  ::GetTextMetricsW(dc, &tm);
+  const int em = tm.tmHeight - tm.tmInternalLeading;
+  const int spacing = tm.tmHeight + tm.tmExternalLeading;
+  const int pitch = std::max(em + 1, std::min(spacing, static_cast<int>(client.bottom / std::max<std::size_t>(lines.size(), 1))));
+  // Ideographs reach from about 0.88 em above the baseline to 0.12 em below
+  // it; that box is centred in each line.
+  const int baseline = (pitch + em * 76 / 100) / 2;
+  ::SetBkMode(dc, TRANSPARENT);
+  ::SetTextAlign(dc, TA_BASELINE | TA_LEFT);
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    ::TextOutW(dc, 0, static_cast<int>(i) * pitch + baseline, lines[i].data(), static_cast<int>(lines[i].size()));
+  ::SelectObject(dc, oldFont);
+  ::EndPaint(hwnd, &ps);
+  return 0;
 }
 
 std::wstring WindowText(HWND hwnd) {
@@ -127,7 +192,7 @@ HWND CreateControl(Window::Impl& impl, std::size_t index, const ControlDef& c) {
   switch (c.kind) {
     case ControlKind::EditBox:
       if (c.maxLength > 0) ::SendMessageW(hwnd, EM_SETLIMITTEXT, static_cast<WPARAM>(c.maxLength), 0);
-      if (c.digitsOnly) ::SetWindowSubclass(hwnd, DigitsOnly, kEditSubclass, 0);
+      if (c.digitsOnly) ::SetWindowSubclass(hwnd, DigitsOnly, kSubclassId, 0);
       impl.editTexts[index] = text;
       break;
     case ControlKind::DropDown:
@@ -136,6 +201,13 @@ HWND CreateControl(Window::Impl& impl, std::size_t index, const ControlDef& c) {
         ::SendMessageW(hwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(w.c_str()));
       }
       if (!c.items.empty()) ::SendMessageW(hwnd, CB_SETCURSEL, 0, 0);
+      break;
+    case ControlKind::GroupBox:
+      ::SetWindowSubclass(hwnd, GroupBoxBackground, kSubclassId, 0);
+      break;
+    case ControlKind::Label:
+    case ControlKind::TransparentLabel:
+      if (text.find(L'\n') != std::wstring::npos) ::SetWindowSubclass(hwnd, LinesLabel, kSubclassId, 0);
       break;
     case ControlKind::ProgressBar:
       ::SendMessageW(hwnd, PBM_SETRANGE32, 0, 100);
@@ -166,15 +238,6 @@ RECT Placement(const WindowDef& def, std::size_t index, UINT dpi) {
   return {win::Scale(r.left, dpi), win::Scale(r.top, dpi), win::Scale(r.right, dpi), win::Scale(r.bottom, dpi)};
 }
 
-void ReleaseFonts(Window::Impl& impl) {
-  for (HFONT& f : impl.fonts) {
-    if (f) ::DeleteObject(f);
-    f = nullptr;
-  }
-  if (impl.defaultFont) ::DeleteObject(impl.defaultFont);
-  impl.defaultFont = nullptr;
-}
-
 void FitPicture(Window::Impl& impl) {
   if (!impl.picture) return;
   RECT client;
@@ -186,7 +249,10 @@ void FitPicture(Window::Impl& impl) {
 void Layout(Window::Impl& impl) {
   const WindowDef& def = impl.window->Def();
   const UINT dpi = impl.dpi;
-  ReleaseFonts(impl);
+  // The old fonts go once the controls hold the new ones.
+  std::vector<HFONT> old = impl.fonts;
+  old.push_back(impl.defaultFont);
+  std::fill(impl.fonts.begin(), impl.fonts.end(), nullptr);
   impl.defaultFont = win::CreateDefaultFont(dpi);
   for (std::size_t i = 0; i < def.controls.size(); ++i) {
     const ControlDef& c = def.controls[i];
@@ -207,6 +273,8 @@ void Layout(Window::Impl& impl) {
     ::SetWindowPos(hwnd, nullptr, r.left, r.top, r.right - r.left, height, SWP_NOZORDER | SWP_NOACTIVATE);
     if (impl.lists[i]) impl.lists[i]->ApplyDpi(dpi);
   }
+  for (HFONT f : old)
+    if (f) ::DeleteObject(f);
   FitPicture(impl);
   ::InvalidateRect(impl.hwnd, nullptr, TRUE);
 }
@@ -401,8 +469,6 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       Layout(*impl);
       return 0;
     }
-    case WM_GETDLGCODE:
-      break;
     default:
       break;
   }
@@ -460,7 +526,17 @@ Window* WindowOf(HWND hwnd) {
 UINT DpiOf(const Window& window) { return window.impl().dpi; }
 
 bool PreTranslate(MSG& msg) {
-  if (msg.message != WM_KEYDOWN || (msg.wParam != VK_TAB && msg.wParam != VK_ESCAPE)) return false;
+  // A modeless dialog of the program (a message box left open while the
+  // windows stay usable) gets its own keyboard handling.
+  if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST && msg.hwnd != nullptr) {
+    HWND root = ::GetAncestor(msg.hwnd, GA_ROOT);
+    wchar_t cls[16] = {};
+    if (root && ImplOf(root) == nullptr && ::GetClassNameW(root, cls, 16) && std::wstring_view(cls) == L"#32770" &&
+        ::GetWindowThreadProcessId(root, nullptr) == ::GetCurrentThreadId())
+      return ::IsDialogMessageW(root, &msg) != FALSE;
+  }
+  if (msg.message != WM_KEYDOWN || (msg.wParam != VK_TAB && msg.wParam != VK_ESCAPE && msg.wParam != VK_RETURN))
+    return false;
   HWND root = ::GetAncestor(msg.hwnd, GA_ROOT);
   Window::Impl* impl = ImplOf(root);
   if (impl == nullptr) return false;
@@ -471,6 +547,12 @@ bool PreTranslate(MSG& msg) {
   // takes Esc).
   const LRESULT wants = msg.hwnd != root ? ::SendMessageW(msg.hwnd, WM_GETDLGCODE, msg.wParam, reinterpret_cast<LPARAM>(&msg)) : 0;
   if (wants & DLGC_WANTMESSAGE) return false;
+  if (msg.wParam == VK_RETURN) {
+    // Enter moves no focus and presses nothing; an edit box does not beep.
+    wchar_t cls[16] = {};
+    ::GetClassNameW(msg.hwnd, cls, 16);
+    return std::wstring_view(cls) == L"Edit" && !(::GetWindowLongPtrW(msg.hwnd, GWL_STYLE) & ES_MULTILINE);
+  }
   if (msg.wParam == VK_ESCAPE) {
     if (shift) return false;
     ::SendMessageW(root, WM_CLOSE, 0, 0);

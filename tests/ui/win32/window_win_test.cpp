@@ -6,13 +6,16 @@
 #include <commctrl.h>
 
 #include <fstream>
+#include <atomic>
 #include <iterator>
+#include <thread>
 #include <memory>
 #include <vector>
 
 #include "about_form.hpp"
 #include "calculator.hpp"
 #include "calculator_form.hpp"
+#include "application.hpp"
 #include "calculator_window.hpp"
 #include "exit_cleanup.hpp"
 #include "main_form.hpp"
@@ -20,6 +23,7 @@
 #include "ui_thread.hpp"
 #include "update_form.hpp"
 #include "win32/dpi_win.hpp"
+#include "win32/look_win.hpp"
 #include "win32/picture_win.hpp"
 #include "win32/wide_text.hpp"
 
@@ -132,6 +136,46 @@ TEST(Win32Window, LaysItselfOutAgainAtANewDpi) {
   ::GetWindowRect(win::Handle(*w, MainForm::resultList), &list);
   EXPECT_EQ(list.right - list.left, 753);  // 502 * 1.5
   EXPECT_EQ(ListView_GetColumnWidth(win::Handle(*w, MainForm::resultList), 1), 462);  // 308 * 1.5
+  HFONT font = reinterpret_cast<HFONT>(::SendMessageW(win::Handle(*w, MainForm::calculatorButton), WM_GETFONT, 0, 0));
+  LOGFONTW lf{};
+  ASSERT_TRUE(::GetObjectW(font, sizeof lf, &lf));
+  EXPECT_EQ(lf.lfHeight, -18) << "12 pixels at 144 DPI";
+}
+
+TEST(Win32Window, ControlsTakeTheirOwnTextColours) {
+  kv::test::App();
+  auto w = kv::CreateCalculatorWindow();
+  ASSERT_TRUE(w);
+  HWND top = win::TopLevel(*w);
+  const auto ink = [&](std::size_t index, UINT message) {
+    HWND h = win::Control(*w, index);
+    HDC dc = ::GetDC(h);
+    ::SendMessageW(top, message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(h));
+    const COLORREF c = ::GetTextColor(dc);
+    ::ReleaseDC(h, dc);
+    return c;
+  };
+  const auto at = [](std::string_view name) {
+    for (std::size_t i = 0; i < std::size(kv::ui::calculator_form::kControls); ++i)
+      if (kv::ui::calculator_form::kControls[i].formName == name) return i;
+    return SIZE_MAX;
+  };
+  const struct {
+    std::string_view name;
+    UINT message;
+    COLORREF colour;
+  } cases[] = {
+      {"选择框1", WM_CTLCOLORSTATIC, RGB(255, 0, 0)}, {"标签25", WM_CTLCOLORSTATIC, RGB(255, 0, 0)},
+      {"标签9", WM_CTLCOLORSTATIC, RGB(0, 0, 255)},   {"编辑框13", WM_CTLCOLOREDIT, RGB(255, 0, 0)},
+      {"编辑框19", WM_CTLCOLOREDIT, RGB(255, 0x50, 0x80)}, {"组合框2", WM_CTLCOLOREDIT, RGB(255, 0, 0)},
+      {"标签1", WM_CTLCOLORSTATIC, win::WindowTextColour()}, {"编辑框1", WM_CTLCOLOREDIT, win::TextColour()},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ink(at(c.name), c.message), c.colour) << std::string(c.name);
+  constexpr auto label = kv::ui::ControlOf<kv::ui::LabelId>(kv::ui::calculator_form::kControls, "标签1");
+  w->SetTextColour(label, 0x00A000);
+  EXPECT_EQ(ink(label.index, WM_CTLCOLORSTATIC), RGB(0, 0xA0, 0));
+  w.reset();
+  kv::ReleaseCalculatorTables();
 }
 
 TEST(Win32Window, RaisesTheEventsOfTypingClickingAndPicking) {
@@ -360,6 +404,97 @@ TEST(Win32Window, TransparentLabelsShowThePictureBehindThem) {
   ::ReleaseDC(label, dc);
   w->SetText(kv::ui::UpdateForm::sizeLabel, "123字节");
   EXPECT_EQ(TextOf(label), L"123字节");
+}
+
+}  // namespace
+
+namespace {
+
+// Pixels of `hwnd` in rows [top, bottom) that are not the window's background
+// (as far as the label lies inside its window).
+int InkPixels(HWND hwnd, int top, int bottom) {
+  ::RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  RECT r, parent;
+  ::GetWindowRect(hwnd, &r);
+  ::GetClientRect(::GetParent(hwnd), &parent);
+  ::MapWindowPoints(::GetParent(hwnd), nullptr, reinterpret_cast<POINT*>(&parent), 2);
+  ::IntersectRect(&r, &r, &parent);
+  ::OffsetRect(&r, -r.left, -r.top);
+  HDC dc = ::GetDC(hwnd);
+  const COLORREF paper = win::WindowColour();
+  int n = 0;
+  for (int y = top; y < bottom; ++y)
+    for (int x = 0; x < r.right; ++x) n += ::GetPixel(dc, x, y) != paper;
+  ::ReleaseDC(hwnd, dc);
+  return n;
+}
+
+TEST(Win32Window, TheAboutTextKeepsAllItsLinesInsideItsLabel) {
+  auto w = Make(kv::ui::AboutForm::kDef);
+  w->Show();
+  HWND label = win::Handle(*w, kv::ui::AboutForm::text);
+  RECT r;
+  ::GetClientRect(label, &r);
+  // The last line, "官方群号:2468024", in the label's last fifteenth.
+  EXPECT_GT(InkPixels(label, r.bottom - r.bottom / 15, r.bottom), 0);
+  EXPECT_EQ(InkPixels(label, 0, r.bottom / 17), 0) << "the first line is empty";
+  w->Close();
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Win32UiThread, WorkersHandTheirCallsToTheUserInterfaceThread) {
+  kv::test::App();
+  EXPECT_TRUE(kv::ui::OnUiThread());
+  EXPECT_TRUE(kv::ui::UiReady());
+  bool onUi = false, queuedRan = false, workerWasOnUi = true;
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    workerWasOnUi = kv::ui::OnUiThread();
+    kv::ui::RunOnUiThreadBlocking([&] { onUi = kv::ui::OnUiThread(); });  // waits for it
+    kv::ui::RunOnUiThread([&] { queuedRan = true; });
+    done = true;
+  });
+  while (!done) {
+    win::PumpMessages();
+    ::Sleep(1);
+  }
+  worker.join();
+  win::PumpMessages();
+  EXPECT_FALSE(workerWasOnUi);
+  EXPECT_TRUE(onUi);
+  EXPECT_TRUE(queuedRan);
+}
+
+TEST(Win32UiThread, TheEndOfTheSessionEndsTheLoopAfterTheCleanUp) {
+  kv::test::App();
+  static bool cleaned = false;
+  kv::RegisterExitCleanup([] { cleaned = true; });
+  HWND ui = ::FindWindowW(L"KelvaroUiThread", nullptr);
+  ASSERT_TRUE(ui);
+  EXPECT_TRUE(::SendMessageW(ui, WM_QUERYENDSESSION, 0, 0));
+  EXPECT_FALSE(kv::ui::TerminationRequested());
+  ::SendMessageW(ui, WM_ENDSESSION, TRUE, 0);
+  EXPECT_TRUE(kv::ui::TerminationRequested());
+  EXPECT_TRUE(cleaned) << "before Windows ends the process";
+  MSG msg;
+  EXPECT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
+
+TEST(Win32Window, EnterInAnEditBoxMovesNothing) {
+  auto w = Make(MainForm::kDef);
+  w->Show();
+  ::SetActiveWindow(win::TopLevel(*w));
+  w->SetFocus(MainForm::keywordBox);
+  int changed = 0;
+  w->OnChanged(MainForm::keywordBox, [&] { ++changed; });
+  kv::test::PressKey(::GetFocus(), VK_RETURN);
+  EXPECT_EQ(::GetFocus(), win::Handle(*w, MainForm::keywordBox));
+  EXPECT_EQ(changed, 0);
+  EXPECT_TRUE(w->IsOpen());
+  w->Close();
 }
 
 }  // namespace
