@@ -1,5 +1,5 @@
 // The local time and zone the Date line of a mail shows, one implementation
-// per platform (local_time_posix.cpp).
+// per platform (local_time_posix.cpp, local_time_win.cpp).
 #pragma once
 
 #include <ctime>

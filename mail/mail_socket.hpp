@@ -1,7 +1,7 @@
 // The TCP socket under the mail client, one implementation per platform
-// (mail_socket_posix.cpp). Nothing here waits longer than it is told to: the
-// dialogue keeps its own time-outs and only asks the socket what it can do
-// now, or within a few milliseconds.
+// (mail_socket_posix.cpp, mail_socket_win.cpp). Nothing here waits longer
+// than it is told to: the dialogue keeps its own time-outs and only asks the
+// socket what it can do now, or within a few milliseconds.
 #pragma once
 
 #include <cstddef>

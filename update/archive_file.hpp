@@ -1,6 +1,6 @@
 // The file operations of a download, behind a small seam with one
-// implementation per platform (archive_file_posix.cpp; a Win32 one with
-// FlushFileBuffers, MoveFileExW and ReOpenFile later): open or create the local file,
+// implementation per platform (archive_file_posix.cpp, archive_file_win.cpp):
+// open or create the local file,
 // write it, read it back on another thread while it is written, make it
 // durable, rename it over the archive or remove it, hold the archive's folder
 // for one run.

@@ -45,17 +45,17 @@ bool NameLeadsTo(const std::filesystem::path& path, HANDLE h) {
   return same;
 }
 
-// Removes whatever stands at `path` without following it: a file, a link to
-// a file, a link or junction to a folder. True when nothing stands there now.
-bool RemoveWhateverIsAt(const std::filesystem::path& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-  }
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-    return RemoveDirectoryW(path.c_str()) != 0;
-  return DeleteFileW(path.c_str()) != 0;
+// Renames the file of `h` (opened with DELETE access) to `target`, replacing
+// whatever stands there: a link at that name is replaced, never followed.
+bool RenameHandle(HANDLE h, const std::filesystem::path& target) {
+  const std::wstring name = std::filesystem::absolute(target).native();
+  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + (name.size() + 1) * sizeof(wchar_t));
+  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  rename->ReplaceIfExists = TRUE;
+  rename->RootDirectory = nullptr;
+  rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+  std::memcpy(rename->FileName, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
+  return SetFileInformationByHandle(h, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())) != 0;
 }
 
 }  // namespace
@@ -74,15 +74,24 @@ std::unique_ptr<ArchiveFile> ArchiveFile::Open(const std::filesystem::path& path
 }
 
 std::unique_ptr<ArchiveFile> ArchiveFile::CreateOwn(const std::filesystem::path& path) {
-  if (!RemoveWhateverIsAt(path)) return nullptr;
-  // CREATE_NEW fails on anything that took the name meanwhile, a dangling
-  // link included. Others may read the file but neither write, rename nor
-  // delete it while the run holds it; with DELETE access the run itself
-  // renames and deletes this very file through its handle.
-  const HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE, FILE_SHARE_READ, nullptr,
-                               CREATE_NEW,
-                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  // Made under a name nobody used before, then renamed over whatever stands
+  // at `path`. Deleting that first would not do: Wine's DeleteFileW on a link
+  // of the file system under it deletes the file the link leads to.
+  static std::atomic<unsigned> serial{0};
+  std::filesystem::path fresh = path;
+  fresh += L".new-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(serial++);
+  // Others may read the file but neither write, rename nor delete it while
+  // the run holds it; with DELETE access the run itself renames and deletes
+  // this very file through its handle.
+  const HANDLE h = CreateFileW(fresh.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE, FILE_SHARE_READ, nullptr,
+                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE) return nullptr;
+  if (!RenameHandle(h, path)) {
+    FILE_DISPOSITION_INFO dispose{TRUE};
+    SetFileInformationByHandle(h, FileDispositionInfo, &dispose, sizeof dispose);
+    CloseHandle(h);
+    return nullptr;
+  }
   return std::unique_ptr<ArchiveFile>(new ArchiveFile(Value(h), path, 0));
 }
 
@@ -157,14 +166,7 @@ bool ArchiveFile::RenameOver(const std::filesystem::path& target) {
   if (handle_ == kClosed || !NameLeadsTo(path_, Handle(handle_))) return false;
   // Through the handle when it may (the run's own file): it is this file
   // that moves, whatever happens to the name meanwhile.
-  const std::wstring name = std::filesystem::absolute(target).native();
-  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + (name.size() + 1) * sizeof(wchar_t));
-  auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-  rename->ReplaceIfExists = TRUE;
-  rename->RootDirectory = nullptr;
-  rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
-  std::memcpy(rename->FileName, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
-  if (SetFileInformationByHandle(Handle(handle_), FileRenameInfo, rename, static_cast<DWORD>(buffer.size()))) {
+  if (RenameHandle(Handle(handle_), target)) {
     path_ = target;
     // Durable once the file's metadata is on the disk.
     FlushFileBuffers(Handle(handle_));

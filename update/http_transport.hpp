@@ -1,7 +1,8 @@
 // One HTTP GET as the update library needs it, behind a small seam with one
-// implementation per platform (http_transport_posix.cpp on libcurl; a WinINet
-// one on Windows). The transport follows redirects itself (http and https
-// only, at most 10), goes through the proxy the environment names, and hands
+// implementation per platform (http_transport_posix.cpp on libcurl,
+// http_transport_win.cpp on WinINet). The transport follows redirects itself
+// (http and https only, at most 10), goes through the proxy the environment
+// names (on Windows: the system's, as Internet Options set it), and hands
 // its caller only the final answer: its head, then its body bytes as they
 // arrive. Interim answers, the redirects it follows and a proxy's answer to
 // CONNECT never reach the caller. What to make of the answer (which status is

@@ -31,22 +31,6 @@ constexpr DWORD kReceiveBlock = 102400;
 
 std::wstring Wide(std::string_view ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
-// A header value as WinINet gives it back: the ASCII of the wire as is, any
-// other character as UTF-8 (percent-encoded later where it ends up in a URL).
-std::string Narrow(std::wstring_view w) {
-  std::string out;
-  for (wchar_t c : w) {
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else {
-      char buf[8];
-      const int n = WideCharToMultiByte(CP_UTF8, 0, &c, 1, buf, sizeof buf, nullptr, nullptr);
-      out.append(buf, n > 0 ? static_cast<std::size_t>(n) : 0);
-    }
-  }
-  return out;
-}
-
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n'))
@@ -54,18 +38,21 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-// A header of the answer; nullopt when it is absent.
+// A header of the answer as its bytes came, without the blanks around it;
+// nullopt when it is absent. The A function: WinINet keeps header lines in
+// the system's code page, which gives the wire's bytes back unchanged, where
+// the W one would widen each high byte to a character of that code page.
 std::optional<std::string> Header(HINTERNET request, DWORD which) {
-  std::wstring value(256, L'\0');
+  std::string value(256, '\0');
   for (int attempt = 0; attempt < 2; ++attempt) {
-    DWORD bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    DWORD bytes = static_cast<DWORD>(value.size());
     DWORD index = 0;
-    if (HttpQueryInfoW(request, which, value.data(), &bytes, &index)) {
-      value.resize(bytes / sizeof(wchar_t));
-      return std::string(Trim(Narrow(value)));
+    if (HttpQueryInfoA(request, which, value.data(), &bytes, &index)) {
+      value.resize(bytes);
+      return std::string(Trim(value));
     }
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return std::nullopt;
-    value.assign(bytes / sizeof(wchar_t) + 1, L'\0');
+    value.assign(bytes + 1, '\0');
   }
   return std::nullopt;
 }

@@ -6,7 +6,6 @@
 #include <QScreen>
 #include <QTest>
 #include <csignal>
-#include <sys/socket.h>
 #include <thread>
 
 #include "check_version.hpp"
@@ -88,7 +87,7 @@ TEST(Program, TerminationSignalEndsAFetchThatNeverFinishes) {
       [](const kv::test::HttpRequest&, kv::test::PeerConnection& c) {
         c.Send("HTTP/1.0 200 OK\r\n\r\n");
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(12);
-        while (std::chrono::steady_clock::now() < end && ::send(c.fd(), "x", 1, MSG_NOSIGNAL) == 1)
+        while (std::chrono::steady_clock::now() < end && c.SendOnce("x") == 1)
           std::this_thread::sleep_for(std::chrono::milliseconds(200));
       },
       std::chrono::seconds(60), true);

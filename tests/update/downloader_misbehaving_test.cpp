@@ -7,6 +7,8 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#else
+#include <windows.h>
 #endif
 
 #include <filesystem>
@@ -167,6 +169,26 @@ TEST_F(MisbehavingDownload, TwoRunsNeverShareThePart) {
   EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, {}, check, limits_), UpdateResult::Failed(kMsgCannotOpenFile));
   ::kill(holder, SIGKILL);
   ::waitpid(holder, nullptr, 0);
+#else
+  // A run in another process (tests/update/folder_lock_holder.cpp) holds the
+  // folder, then is ended by its handle.
+  const fs::path ready = dir_ / "holder-ready";
+  std::wstring command = L"\"" + fs::path(KV_FOLDER_LOCK_HOLDER).make_preferred().native() + L"\" \"" +
+                         dir_.native() + L"\" \"" + ready.native() + L"\"";
+  if (command[1] == L'\\') command.insert(1, L"Z:");  // a path of the build machine
+  STARTUPINFOW start{};
+  start.cb = sizeof start;
+  PROCESS_INFORMATION holder{};
+  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &start, &holder))
+      << GetLastError();
+  for (int i = 0; i < 1000 && !fs::exists(ready); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(ReadFile(ready), "y");
+  EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, {}, check, limits_), UpdateResult::Failed(kMsgCannotOpenFile));
+  TerminateProcess(holder.hProcess, 9);
+  WaitForSingleObject(holder.hProcess, 10000);
+  CloseHandle(holder.hThread);
+  CloseHandle(holder.hProcess);
+  fs::remove(ready);
 #endif
   fs::remove(t.archive);
   EXPECT_EQ(DownloadArchive(peer.Url("/a.rar"), t, {}, check, limits_), UpdateResult::Complete());
