@@ -37,8 +37,8 @@ WINDOWS_PACKAGES=(
   wine wine64 fonts-wine fonts-noto-cjk
   xvfb xauth openbox xdotool xclip x11-utils
   # the end-to-end test and tools/run-windows.sh: the loopback servers and
-  # the release key; the zip's test
-  nginx-light python3-aiosmtpd python3 openssl unzip
+  # the release key; the zip's test; the installer
+  nginx-light python3-aiosmtpd python3 openssl unzip nsis
 )
 
 case "${1:-}" in
