@@ -36,6 +36,9 @@ WINDOWS_PACKAGES=(
   # window manager, input and clipboard tools
   wine wine64 fonts-wine fonts-noto-cjk
   xvfb xauth openbox xdotool xclip x11-utils
+  # the end-to-end test and tools/run-windows.sh: the loopback servers and
+  # the release key; the zip's test; the installer
+  nginx-light python3-aiosmtpd python3 openssl unzip nsis
 )
 
 case "${1:-}" in

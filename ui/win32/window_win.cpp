@@ -696,9 +696,33 @@ void Window::Close() { ::SendMessageW(impl_->hwnd, WM_CLOSE, 0, 0); }
 
 bool Window::IsOpen() const { return impl_->open; }
 
+namespace {
+
+bool UnderWine() {
+  static const bool wine = ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  return wine;
+}
+
+// Whether another program has the keyboard.
+bool OtherProgramInFront() {
+  DWORD process = 0;
+  if (HWND front = ::GetForegroundWindow()) ::GetWindowThreadProcessId(front, &process);
+  return process != ::GetCurrentProcessId();
+}
+
+}  // namespace
+
 void Window::Activate() {
   HWND hwnd = impl_->hwnd;
   if (::IsIconic(hwnd)) ::ShowWindow(hwnd, SW_RESTORE);
+  // Windows lets a program that got a hot key or the user's input take the
+  // front; Wine asks the X window manager, which refuses a window whose
+  // program has seen no input lately, but gives the keyboard to a window that
+  // is mapped anew.
+  if (UnderWine() && OtherProgramInFront() && ::IsWindowVisible(hwnd)) {
+    ::ShowWindow(hwnd, SW_HIDE);
+    ::ShowWindow(hwnd, SW_SHOW);
+  }
   // A modal window of the program over this one comes up instead.
   HWND target = hwnd;
   for (Impl* other : AllWindows())
