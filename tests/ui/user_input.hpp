@@ -3,8 +3,11 @@
 // alike. Texts are UTF-16 (u"..." literals), as a keyboard types them.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
+#include <vector>
 
+#include "text.hpp"
 #include "window.hpp"
 
 namespace kv::test {
@@ -27,5 +30,25 @@ void PressSpace(ui::Window& window, ui::CheckBoxId box);
 // Picks the item at `index` on the closed list with the keyboard (Home, then
 // Down), as a user does.
 void ChooseWithKeys(ui::Window& window, ui::DropDownId list, int index);
+
+// A mouse click on the button; on the edit box (which takes the focus).
+void Click(ui::Window& window, ui::ButtonId button);
+void Click(ui::Window& window, ui::EditBoxId box);
+// Tabs the keyboard focus to the control (a table row's index), and whether
+// the control has it.
+void TabTo(ui::Window& window, std::size_t control);
+bool HasFocus(const ui::Window& window, std::size_t control);
+// Esc on the control with the focus, handled as the message loop handles it.
+void PressEscape(ui::Window& window, std::size_t control);
+// The user brings the window to the front (its title bar clicked), and
+// whether it is the active window; whether it is on the screen.
+void ActivateByUser(ui::Window& window);
+bool IsActive(const ui::Window& window);
+bool IsShown(const ui::Window& window);
+
+// The rows the list shows, each its cells as GBK; and whether a row is shown
+// as a close match.
+std::vector<std::vector<Text>> Rows(const ui::Window& window, ui::ReportListId list);
+bool ShownAsClose(const ui::Window& window, ui::ReportListId list, std::size_t row);
 
 }  // namespace kv::test

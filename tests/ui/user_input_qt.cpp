@@ -3,9 +3,12 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
+#include "qt/gbk.hpp"
 #include "qt/qt_window.hpp"
+#include "qt/result_list_model.hpp"
 #include "ui/qt_app.hpp"
 #include "ui/user_input.hpp"
 
@@ -59,6 +62,48 @@ void ChooseWithKeys(ui::Window& window, ui::DropDownId list, int index) {
   c->setFocus();
   QTest::keyClick(c, Qt::Key_Home);
   for (int i = 0; i < index; ++i) QTest::keyClick(c, Qt::Key_Down);
+}
+
+void Click(ui::Window& window, ui::ButtonId button) {
+  QTest::mouseClick(ui::qt::Widget(window, button), Qt::LeftButton);
+}
+
+void Click(ui::Window& window, ui::EditBoxId box) { QTest::mouseClick(ui::qt::Widget(window, box), Qt::LeftButton); }
+
+void TabTo(ui::Window& window, std::size_t control) { ui::qt::Control(window, control)->setFocus(Qt::TabFocusReason); }
+
+bool HasFocus(const ui::Window& window, std::size_t control) {
+  return QApplication::focusWidget() == ui::qt::Control(window, control);
+}
+
+void PressEscape(ui::Window& window, std::size_t control) {
+  QTest::keyClick(ui::qt::Control(window, control), Qt::Key_Escape);
+}
+
+void ActivateByUser(ui::Window& window) {
+  QWidget* top = ui::qt::TopLevel(window);
+  top->activateWindow();
+  [[maybe_unused]] const bool active = QTest::qWaitForWindowActive(top);
+}
+
+bool IsActive(const ui::Window& window) { return ui::qt::TopLevel(window)->isActiveWindow(); }
+
+bool IsShown(const ui::Window& window) { return ui::qt::TopLevel(window)->isVisible(); }
+
+std::vector<std::vector<Text>> Rows(const ui::Window& window, ui::ReportListId list) {
+  const ui::ResultListModel* model = ui::qt::Model(window, list);
+  std::vector<std::vector<Text>> rows;
+  for (int r = 0; r < model->rowCount(); ++r) {
+    std::vector<Text>& row = rows.emplace_back();
+    for (int c = 0; c < model->columnCount(); ++c)
+      row.push_back(ui::ToGbk(model->index(r, c).data().toString()).value_or("(no GBK form)"));
+  }
+  return rows;
+}
+
+bool ShownAsClose(const ui::Window& window, ui::ReportListId list, std::size_t row) {
+  const QString tip = ui::qt::Model(window, list)->index(static_cast<int>(row), 0).data(Qt::ToolTipRole).toString();
+  return tip == ui::FromGbk("近似匹配");
 }
 
 }  // namespace kv::test
