@@ -16,6 +16,10 @@ cmake --build "$BUILD" ${BUILD_TARGET:+--target "$BUILD_TARGET"}
 # A whole build also makes the players' zip and installer: the .exe and its
 # read-me.
 if [[ -z ${BUILD_TARGET:-} && -f $BUILD/CPackConfig.cmake ]]; then
-  (cd "$BUILD" && cpack -G "ZIP;NSIS64" >/dev/null)
+  # strip stamps the program with the time unless SOURCE_DATE_EPOCH names
+  # one: the last commit's, so the zip's and the installer's programs are the
+  # same bytes, and the same again when the commit is packed again.
+  epoch=${SOURCE_DATE_EPOCH:-$(git -C "$ROOT" log -1 --format=%ct 2>/dev/null || date +%s)}
+  (cd "$BUILD" && SOURCE_DATE_EPOCH=$epoch cpack -G "ZIP;NSIS64" >/dev/null)
   echo "Packages: $(cd "$BUILD" && ls kelvaro-answerer-*-win64.zip kelvaro-answerer-*-win64.exe | tr '\n' ' ')"
 fi

@@ -10,6 +10,10 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAILED: $*"; exit 1; }
 
+# strip writes the time into the copy it makes (the PE header's time stamp)
+# unless SOURCE_DATE_EPOCH says which: one time for both packages, so that
+# their programs are the same bytes.
+export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(date +%s)}
 (cd "$BUILD" && cpack -G "ZIP;NSIS64" -B "$work/out" --config CPackConfig.cmake >/dev/null)
 installer=$(ls "$work"/out/kelvaro-answerer-*-win64.exe)
 name=$(basename "$installer" -win64.exe)
