@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace kv::ui {
@@ -49,6 +50,23 @@ void WalkGbk(std::string_view bytes, Maps&& maps, Piece&& piece) {
       ++i;
     }
   }
+}
+
+// `gbk` with every byte of a broken piece replaced by one `replacement` per
+// piece (what the display would show as U+FFFD), the rest kept as it is.
+template <typename Maps>
+std::string KeepDisplayable(std::string_view gbk, Maps&& maps, char replacement) {
+  std::string out;
+  out.reserve(gbk.size());
+  WalkGbk(gbk, maps, [&](GbkPiece piece, std::size_t at) {
+    switch (piece) {
+      case GbkPiece::Single: out += gbk[at]; break;
+      case GbkPiece::Pair: out.append(gbk.substr(at, 2)); break;
+      case GbkPiece::BadPair:
+      case GbkPiece::BadByte: out += replacement; break;
+    }
+  });
+  return out;
 }
 
 }  // namespace kv::ui
